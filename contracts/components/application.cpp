@@ -1,0 +1,125 @@
+#include "application.h"
+
+#include "errors.h"
+#include "tform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSettings>
+
+namespace {
+TApplication *g_application = nullptr;
+}
+
+TApplication::TApplication(QObject *parent)
+    : QObject(parent)
+{
+    g_application = this;
+    installFontSubstitutions();
+}
+
+TApplication::~TApplication()
+{
+    destroyForms();
+    if (g_application == this)
+        g_application = nullptr;
+}
+
+TApplication *TApplication::instance()
+{
+    return g_application;
+}
+
+TForm *TApplication::adopt(TForm *form)
+{
+    try {
+        form->createFromLayouts();
+    } catch (...) {
+        delete form;
+        throw;
+    }
+    m_forms << form;
+    return form;
+}
+
+void TApplication::showForm(TForm *form)
+{
+    if (!form)
+        return;
+    if (m_mdiArea) {
+        auto *sub = qobject_cast<QMdiSubWindow *>(form->parentWidget());
+        const bool first = !sub;
+        if (!sub) {
+            // Fixed single border: a title with minimise and close, no maximise, no resizing.
+            sub = m_mdiArea->addSubWindow(form, Qt::SubWindow | Qt::CustomizeWindowHint |
+                                                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                                    Qt::WindowMinimizeButtonHint |
+                                                    Qt::WindowCloseButtonHint);
+            // The form decides in its close handling whether it is destroyed.
+            sub->setAttribute(Qt::WA_DeleteOnClose, false);
+            sub->setWindowIcon(form->windowIcon());
+            sub->adjustSize();
+            sub->setFixedSize(sub->sizeHint());
+        }
+        form->show();
+        sub->show();
+        if (first)
+            sub->move(form->designedPosition()); // the area places new windows on show
+        if (sub->isMinimized())
+            sub->showNormal();
+        sub->raise();
+        m_mdiArea->setActiveSubWindow(sub);
+        form->activateWindow();
+    } else {
+        form->show();
+        form->raise();
+        form->activateWindow();
+    }
+}
+
+void TApplication::destroyForms()
+{
+    const auto forms = m_forms;
+    m_forms.clear();
+    for (const QPointer<TForm> &form : forms) {
+        if (!form)
+            continue;
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(form->parentWidget()))
+            delete sub;
+        else
+            delete form.data();
+    }
+}
+
+QList<TForm *> TApplication::forms() const
+{
+    QList<TForm *> alive;
+    for (const auto &f : m_forms)
+        if (f)
+            alive << f.data();
+    return alive;
+}
+
+QString TApplication::reportsDirectory() const
+{
+    QSettings settings(m_configFile, QSettings::IniFormat);
+    const QString dir = settings.value(QStringLiteral("Reports/Directory")).toString();
+    if (dir.isEmpty())
+        return {};
+    if (QDir::isRelativePath(dir) && !m_configFile.isEmpty())
+        return QFileInfo(m_configFile).absoluteDir().absoluteFilePath(dir);
+    return dir;
+}
+
+void TApplication::setBusyCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TApplication::restoreCursor()
+{
+    QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "controls.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class QCloseEvent;
+
+// Base of every screen. A screen is created from stored layouts (a Qt Designer .ui for its
+// visual controls and a JSON description of its non-visual components, base class first), its
+// events are bound by handler name, and it tracks the focus to raise exit events.
+class COMPONENTS_EXPORT TForm : public QWidget, public TComponent
+{
+    Q_OBJECT
+public:
+    explicit TForm(QWidget *parent = nullptr);
+    ~TForm() override;
+
+    // The form a widget belongs to, without crossing into another window (a message box
+    // parented to a form is not part of it).
+    static TForm *formOf(const QWidget *widget);
+
+    // Second creation phase, run by the application object once the object is complete:
+    // applies the stored layouts, binds the events, resolves the references between
+    // components and raises the creation event. Raises EAppError naming an unknown handler,
+    // a handler bound twice, an unknown event or class.
+    void createFromLayouts();
+
+    TNotifyEvent OnCreate;
+    TCloseEvent OnClose;
+    QStringList eventNames() const override;
+    BindResult bindEvent(const QString &event, const std::any &handler) override;
+
+    QObject *FindComponent(const QString &name) const;
+    template <class T>
+    T *component(const QString &name) const
+    {
+        return qobject_cast<T *>(FindComponent(name));
+    }
+    // Names of the components in the order they were created.
+    QStringList creationOrder() const;
+    // Handler name -> number of events bound to it.
+    QHash<QString, int> bindingCounts() const { return m_bindingCounts; }
+    const HandlerTable &handlers() const { return m_handlers; }
+    // The position the layout was designed at (inside the main window).
+    QPoint designedPosition() const { return m_designedPosition; }
+
+    // Focus and exit tracking.
+    bool isControl(const QWidget *widget) const;
+    QWidget *controlOf(const QWidget *widget) const;
+    QWidget *activeControl() const { return m_active; }
+    // Gives a control the focus; inside an exit handler the move is deferred until the handler
+    // returned, with the control already marked active so no exit bounces back.
+    void focusControl(QWidget *control);
+    // Raises the exit of the control that has the focus as leaving it for another control
+    // would; a refusal propagates. Actions call this before their checks, since the toolbar
+    // buttons never take the focus.
+    void completeActiveExit();
+    bool isInExit() const { return m_inExit; }
+
+protected:
+    struct StoredLayout
+    {
+        QString ui;         // resource path of the .ui
+        QString components; // resource path of the JSON description (may be empty)
+    };
+    // The layouts to apply, base class first.
+    virtual QList<StoredLayout> layoutChain() const { return {}; }
+    // Adds the class's handlers; a derived class calls its base first, then adds its own, so
+    // a name bound in a base layout reaches the most-derived handler.
+    virtual void collectHandlers(HandlerTable &) {}
+    // Runs once the layouts are applied and references resolved, before the creation event:
+    // the place to fill the class's component members.
+    virtual void loaded() {}
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend class FormLayoutLoader;
+    void applyUi(const QString &resource);
+    void applyComponents(const QString &resource);
+    void addComponent(QObject *component);
+    void bindAllEvents();
+    void resolveAll();
+    void onFocusChanged(QWidget *old, QWidget *now);
+    static void swallowCurrentPress(QWidget *target);
+    QObject *lookup(const QString &reference) const;
+
+    HandlerTable m_handlers;
+    QList<QPointer<QObject>> m_components;
+    QHash<QString, QPointer<QObject>> m_byName;
+    QHash<QObject *, QHash<QString, QString>> m_nonVisualEvents;
+    QHash<QString, int> m_bindingCounts;
+    QList<QPointer<QWidget>> m_controls;
+    QPointer<QWidget> m_active;
+    bool m_inExit = false;
+    QPoint m_designedPosition;
+};
+
+// Creates components of the stored layouts by class name.
+namespace ComponentRegistry {
+using WidgetFactory = std::function<QWidget *(QWidget *parent)>;
+using ObjectFactory = std::function<QObject *(QObject *parent)>;
+COMPONENTS_EXPORT void registerWidget(const QString &className, WidgetFactory factory);
+COMPONENTS_EXPORT void registerObject(const QString &className, ObjectFactory factory);
+COMPONENTS_EXPORT QWidget *createWidget(const QString &className, QWidget *parent);
+COMPONENTS_EXPORT QObject *createObject(const QString &className, QObject *parent);
+} // namespace ComponentRegistry
+
+// Font substitutions for the fonts the layouts were designed with.
+COMPONENTS_EXPORT void installFontSubstitutions();

@@ -1,0 +1,170 @@
+#include "application.h"
+#include "dataset.h"
+#include "errors.h"
+#include "mainwindow.h"
+#include "moduleloader.h"
+#include "reportcli.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMdiArea>
+#include <QSettings>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// The backstop for an exception that escaped a handler without passing the event boundary.
+class HostApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (...) {
+            reportException(std::current_exception());
+            return false;
+        }
+    }
+};
+
+TdtmDBGeral::Settings databaseSettings(const QString &configFile)
+{
+    QSettings ini(configFile, QSettings::IniFormat);
+    TdtmDBGeral::Settings s;
+    s.driver = ini.value(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE")).toString();
+    s.database = ini.value(QStringLiteral("Database/Name")).toString();
+    if (s.driver == QLatin1String("QSQLITE") && s.database.isEmpty())
+        s.database =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("demo.db"));
+    if (s.driver == QLatin1String("QSQLITE") && QDir::isRelativePath(s.database))
+        s.database = QFileInfo(configFile).absoluteDir().absoluteFilePath(s.database);
+    s.host = ini.value(QStringLiteral("Database/Host")).toString();
+    s.port = ini.value(QStringLiteral("Database/Port"), 0).toInt();
+    s.user = ini.value(QStringLiteral("Database/User")).toString();
+    s.password = ini.value(QStringLiteral("Database/Password")).toString();
+    s.options = ini.value(QStringLiteral("Database/Options")).toString();
+    return s;
+}
+
+void installTranslations(QApplication &app)
+{
+    // Qt's own dialogs (print, file) speak Portuguese; dates show as dd/mm/yyyy.
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char *name : {"qtbase_pt_BR", "qt_pt_BR"}) {
+        auto *translator = new QTranslator(&app);
+        if (translator->load(QString::fromLatin1(name), dir))
+            QApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // A report run shows no window: the platform is chosen before the application exists.
+    const bool reportRun = ReportCli::requested(argc, argv);
+    if (reportRun && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    HostApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kmbhost"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orçamento de Eventos"));
+    installTranslations(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Orçamento de Eventos"));
+    parser.addHelpOption();
+    QCommandLineOption configOption(QStringLiteral("config"),
+                                    QStringLiteral("Arquivo de configuração (INI)."),
+                                    QStringLiteral("FILE"));
+    QCommandLineOption openOption(QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."),
+                                  QStringLiteral("CODE"));
+    QCommandLineOption shotOption(QStringLiteral("screenshot"),
+                                  QStringLiteral("Grava a janela principal em PNG e sai."),
+                                  QStringLiteral("FILE"));
+    QCommandLineOption modulesOption(
+        QStringLiteral("modules"), QStringLiteral("Diretório dos módulos."), QStringLiteral("DIR"));
+    parser.addOptions({configOption, openOption, shotOption, modulesOption});
+    ReportCli::addOptions(parser);
+    if (reportRun) {
+        // A bad command line of a report run ends with its own status.
+        if (!parser.parse(QCoreApplication::arguments())) {
+            fprintf(stderr, "%s\n", parser.errorText().toUtf8().constData());
+            return ReportCli::UsageError;
+        }
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+    } else {
+        parser.process(app);
+    }
+
+    QString configFile = parser.value(configOption);
+    if (configFile.isEmpty())
+        configFile =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kmb.ini"));
+    configFile = QFileInfo(configFile).absoluteFilePath();
+
+    TApplication application;
+    application.setConfigFile(configFile);
+
+    TdtmDBGeral dataModule;
+    setDtmDBGeral(&dataModule);
+    QString databaseError;
+    const TdtmDBGeral::Settings db = databaseSettings(configFile);
+    if (!dataModule.open(db))
+        databaseError =
+            QStringLiteral("Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
+                .arg(db.driver, db.database, dataModule.lastError());
+
+    const QString moduleDir = parser.isSet(modulesOption) ? parser.value(modulesOption)
+                                                          : QCoreApplication::applicationDirPath();
+    if (reportRun) {
+        const int status = ReportCli::run(parser, configFile, moduleDir, databaseError);
+        setDtmDBGeral(nullptr);
+        return status;
+    }
+    int status = 0;
+    {
+        ModuleLoader loader(moduleDir);
+        MainWindow window(&loader, databaseError);
+        application.setMdiArea(window.mdiArea());
+        window.show();
+        if (!databaseError.isEmpty())
+            fprintf(stderr, "%s\n", qPrintable(databaseError));
+
+        const QString screenshot = parser.value(shotOption);
+        QTimer::singleShot(0, &window, [&] {
+            if (!screenshot.isEmpty()) {
+                // Armed before the screen opens, so a message box on the way cannot keep the
+                // shot from being taken; the delay lets the screen lay itself out and paint.
+                QTimer::singleShot(800, &window, [&] {
+                    if (!window.grab().save(screenshot)) {
+                        fprintf(stderr, "Não foi possível gravar '%s'.\n", qPrintable(screenshot));
+                        QApplication::exit(2);
+                        return;
+                    }
+                    QApplication::quit();
+                });
+            }
+            if (parser.isSet(openOption))
+                window.openScreen(parser.value(openOption));
+        });
+        status = QApplication::exec();
+        // Screens go before the modules that made them are unloaded.
+        application.destroyForms();
+        loader.unloadAll();
+    }
+    setDtmDBGeral(nullptr);
+    return status;
+}

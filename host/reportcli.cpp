@@ -1,0 +1,302 @@
+#include "reportcli.h"
+
+#include "Dadosgerrel.h"
+#include "application.h"
+#include "criteriafile.h"
+#include "errors.h"
+#include "moduleloader.h"
+#include "reportdesigner.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace ReportCli {
+
+namespace {
+
+const QString kReportOption = QStringLiteral("report");
+const QString kLayoutOption = QStringLiteral("layout");
+const QString kCriteriaOption = QStringLiteral("criteria");
+const QString kOutOption = QStringLiteral("out");
+
+void printLine(FILE *stream, const QString &text)
+{
+    fprintf(stream, "%s\n", text.toUtf8().constData());
+    fflush(stream);
+}
+
+// Records the messages of the run instead of showing boxes. An error shown while an exception
+// other than the silent abort is being handled is the report of a failure (the database, a
+// file, a report definition); any other error is a refusal of the screen.
+class CliPresenter final : public MessagePresenter
+{
+public:
+    struct Entry
+    {
+        QString text;
+        bool failure = false;
+    };
+
+    CliPresenter() { setMessagePresenter(this); }
+    ~CliPresenter() override { setMessagePresenter(nullptr); }
+    CliPresenter(const CliPresenter &) = delete;
+    CliPresenter &operator=(const CliPresenter &) = delete;
+
+    void show(Kind kind, const QString &text) override
+    {
+        if (kind != Kind::Error) {
+            printLine(stderr, text); // warnings and information do not stop the run
+            return;
+        }
+        bool failure = false;
+        if (const std::exception_ptr current = std::current_exception()) {
+            try {
+                std::rethrow_exception(current);
+            } catch (const EAbort &) {
+            } catch (...) {
+                failure = true;
+            }
+        }
+        errors << Entry{text, failure};
+    }
+
+    const Entry *firstError() const { return errors.isEmpty() ? nullptr : &errors.first(); }
+
+    QList<Entry> errors;
+};
+
+// The screen module of a report code: the screen whose lblCodRel shows the code. The host's
+// configuration may name others in [ReportModules] (KMB612=KMB61200).
+QString moduleCodeOf(const QString &reportCode, const QString &configFile)
+{
+    static const QHash<QString, QString> builtIn{
+        {QStringLiteral("KMB612"), QStringLiteral("KMB61200")},
+    };
+    const QString configured = QSettings(configFile, QSettings::IniFormat)
+                                   .value(QStringLiteral("ReportModules/%1").arg(reportCode))
+                                   .toString()
+                                   .trimmed();
+    return configured.isEmpty() ? builtIn.value(reportCode) : configured;
+}
+
+TfrmDadosGerRel *screenOf(const QString &reportCode)
+{
+    TApplication *app = TApplication::instance();
+    if (!app)
+        return nullptr;
+    for (TForm *form : app->forms())
+        if (auto *screen = qobject_cast<TfrmDadosGerRel *>(form))
+            if (screen->lblCodRel && screen->lblCodRel->text() == reportCode)
+                return screen;
+    return nullptr;
+}
+
+// Exits are raised by focus changes, which the platform reports only in the active window.
+bool activate(QWidget *form)
+{
+    QWidget *window = form->window();
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    QElapsedTimer timer;
+    timer.start();
+    while (!window->isActiveWindow() && timer.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QApplication::processEvents();
+    return window->isActiveWindow();
+}
+
+struct Request
+{
+    QString reportCode;
+    QString layout; // a position in the layout list, or a layout's name
+    QString outPath;
+    CriteriaFile criteria;
+};
+
+int usage(const QString &text)
+{
+    printLine(stderr, text);
+    return UsageError;
+}
+
+int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &loader,
+              CliPresenter &presenter)
+{
+    std::optional<ScreenCriteria> criteria;
+    auto refusal = [&]() {
+        const CliPresenter::Entry *entry = presenter.firstError();
+        if (!entry) {
+            printLine(stderr, QStringLiteral("A operação foi interrompida sem mensagem."));
+            return int(Failed);
+        }
+        printLine(stderr, entry->text);
+        if (criteria && criteria->failedLine() > 0)
+            printLine(
+                stderr,
+                QStringLiteral("(linha %1 do arquivo de critérios)").arg(criteria->failedLine()));
+        return int(entry->failure ? Failed : Refused);
+    };
+    try {
+        loader.open(moduleCode);
+        // A message while the screen was created (its report definitions) ends the run.
+        if (const CliPresenter::Entry *entry = presenter.firstError()) {
+            printLine(stderr, entry->text);
+            return Failed;
+        }
+        TfrmDadosGerRel *form = screenOf(request.reportCode);
+        if (!form) {
+            printLine(stderr, QStringLiteral("O módulo %1 não abriu a tela do relatório %2.")
+                                  .arg(moduleCode, request.reportCode));
+            return Failed;
+        }
+        if (!activate(form)) {
+            printLine(stderr, QStringLiteral("A janela da tela %1 não pôde ser ativada.")
+                                  .arg(form->lblCodTela->text()));
+            return Failed;
+        }
+        criteria.emplace(form);
+        bool numeric = false;
+        int layout = request.layout.toInt(&numeric);
+        if (!numeric) {
+            layout = form->cbbReportNames->findText(request.layout, Qt::MatchFixedString);
+            if (layout < 0) {
+                QStringList names;
+                for (int i = 0; i < form->cbbReportNames->count(); ++i)
+                    names << QStringLiteral("%1 = %2").arg(i).arg(
+                        form->cbbReportNames->itemText(i));
+                return usage(
+                    QStringLiteral("O relatório %1 não tem o leiaute \"%2\". Leiautes: %3.")
+                        .arg(request.reportCode, request.layout, names.join(QStringLiteral("; "))));
+            }
+        }
+        criteria->selectLayout(layout);
+        criteria->enter(request.criteria);
+
+        // The screen's own save-as: its checks, then the base action writing to the path.
+        if (!form->sbtSalvarComo || !form->sbtSalvarComo->OnClick)
+            throw EAppError(QStringLiteral("A tela não tem a ação de salvar como."));
+        form->setSaveAsPath(request.outPath);
+        form->sbtSalvarComo->OnClick(form->sbtSalvarComo);
+        if (presenter.firstError())
+            return refusal();
+        const QString written = form->lastSavedPath();
+        if (written.isEmpty()) {
+            printLine(stderr, QStringLiteral("O relatório não foi gravado."));
+            return Failed;
+        }
+        const qint64 lines = form->rpddPadrao->lastLineCount();
+        printLine(stdout,
+                  QStringLiteral("%1: %2 %3")
+                      .arg(QDir::toNativeSeparators(written))
+                      .arg(lines)
+                      .arg(lines == 1 ? QStringLiteral("linha") : QStringLiteral("linhas")));
+        return Success;
+    } catch (const EAbort &) {
+        return refusal();
+    } catch (const ECriteriaError &e) {
+        printLine(stderr, e.message());
+        return UsageError;
+    } catch (const EAppError &e) {
+        printLine(stderr, e.message());
+        return Failed;
+    } catch (const std::exception &e) {
+        printLine(stderr, QString::fromLocal8Bit(e.what()));
+        return Failed;
+    }
+}
+
+} // namespace
+
+bool requested(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            return false;
+        if (std::strcmp(argv[i], "--report") == 0 || std::strncmp(argv[i], "--report=", 9) == 0)
+            return true;
+    }
+    return false;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {kReportOption,
+         QStringLiteral("Gera o relatório do código sem abrir a janela (com --criteria e --out)."),
+         QStringLiteral("CODE")},
+        {kLayoutOption,
+         QStringLiteral("Leiaute do relatório, pela posição na lista (0 = o primeiro) ou pelo "
+                        "nome."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {kCriteriaOption, QStringLiteral("Arquivo de critérios (nome=valor por linha)."),
+         QStringLiteral("FILE")},
+        {kOutOption, QStringLiteral("Arquivo a gravar: .pdf ou .csv."), QStringLiteral("PATH")},
+    });
+}
+
+int run(const QCommandLineParser &parser, const QString &configFile, const QString &moduleDir,
+        const QString &databaseError)
+{
+    CliPresenter presenter;
+
+    Request request;
+    request.reportCode = parser.value(kReportOption).trimmed().toUpper();
+    static const QRegularExpression codePattern(QStringLiteral("^[A-Z0-9_]+$"));
+    if (!codePattern.match(request.reportCode).hasMatch())
+        return usage(QStringLiteral("Código de relatório inválido em --report: \"%1\".")
+                         .arg(parser.value(kReportOption)));
+    if (!parser.isSet(kCriteriaOption) || parser.value(kCriteriaOption).isEmpty())
+        return usage(QStringLiteral("Informe o arquivo de critérios em --criteria."));
+    if (!parser.isSet(kOutOption) || parser.value(kOutOption).isEmpty())
+        return usage(QStringLiteral("Informe o arquivo a gravar em --out (.pdf ou .csv)."));
+    const QFileInfo out(parser.value(kOutOption));
+    const QString suffix = out.suffix().toLower();
+    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv"))
+        return usage(QStringLiteral("O arquivo de --out deve terminar em .pdf ou .csv: \"%1\".")
+                         .arg(parser.value(kOutOption)));
+    request.outPath = out.absoluteFilePath();
+    request.layout = parser.value(kLayoutOption).trimmed();
+    try {
+        request.criteria = CriteriaFile::load(parser.value(kCriteriaOption));
+    } catch (const ECriteriaError &e) {
+        return usage(e.message());
+    }
+
+    if (!databaseError.isEmpty()) {
+        printLine(stderr, databaseError);
+        return Failed;
+    }
+    const QString moduleCode = moduleCodeOf(request.reportCode, configFile);
+    if (moduleCode.isEmpty())
+        return usage(QStringLiteral("Relatório desconhecido: %1. Configure a tela dele em "
+                                    "[ReportModules] de '%2'.")
+                         .arg(request.reportCode, QDir::toNativeSeparators(configFile)));
+
+    int status = Failed;
+    {
+        ModuleLoader loader(moduleDir);
+        status = runScreen(request, moduleCode, loader, presenter);
+        // Screens go before the modules that made them are unloaded. Their windows are hidden
+        // first, so no focus change reaches a screen while it is being destroyed.
+        if (TApplication *app = TApplication::instance()) {
+            for (TForm *form : app->forms())
+                form->window()->hide();
+            app->destroyForms();
+        }
+        loader.unloadAll();
+    }
+    return status;
+}
+
+} // namespace ReportCli
