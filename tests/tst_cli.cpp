@@ -2,13 +2,12 @@
 // and messages, the exit statuses, and criteria written from the screen running back to the
 // same report. The host runs as a separate process over the test's SQLite database; the same
 // criteria are entered in the screen module loaded here, as the host's menu loads it.
-#include "testsupport.h"
-
 #include "Dadosgerrel.h"
 #include "application.h"
 #include "criteriafile.h"
 #include "dateedit.h"
 #include "reportdesigner.h"
+#include "testsupport.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -64,8 +63,8 @@ void answerPickList(const QStringList &labels, int *checked)
     QObject::connect(timer, &QTimer::timeout, [timer, labels, checked] {
         for (QWidget *w : QApplication::topLevelWidgets()) {
             auto *dialog = qobject_cast<QDialog *>(w);
-            if (!dialog || !dialog->isVisible()
-                || dialog->objectName() != QLatin1String("PesquisaListaDialog"))
+            if (!dialog || !dialog->isVisible() ||
+                dialog->objectName() != QLatin1String("PesquisaListaDialog"))
                 continue;
             timer->stop();
             timer->deleteLater();
@@ -185,7 +184,7 @@ class tst_Cli : public QObject
 
     // --- The screen, as a user works it ----------------------------------------------------
 
-    template<class T>
+    template <class T>
     T *get(const QString &name)
     {
         T *c = form->component<T>(name);
@@ -290,7 +289,8 @@ private slots:
             QSettings ini(m_config, QSettings::IniFormat);
             ini.setValue(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE"));
             ini.setValue(QStringLiteral("Database/Name"), m_db->path());
-            ini.setValue(QStringLiteral("Reports/Directory"), sourcePath(QStringLiteral("reports")));
+            ini.setValue(QStringLiteral("Reports/Directory"),
+                         sourcePath(QStringLiteral("reports")));
             ini.setValue(QStringLiteral("AppServer/Host"), QStringLiteral("127.0.0.1"));
             ini.setValue(QStringLiteral("AppServer/Port"), 1);
         }
@@ -336,13 +336,13 @@ private slots:
         QTest::newRow("value keeps '=', commas, quotes, '#'")
             << QByteArray("fornecedor.chave=a=b, \"c\";d #e\n")
             << QStringList{"1:fornecedor.chave=a=b, \"c\";d #e"} << 0;
-        QTest::newRow("UTF-8 value") << QByteArray("cliente.chave=Açaí\n")
-                                     << QStringList{"1:cliente.chave=Açaí"} << 0;
+        QTest::newRow("UTF-8 value")
+            << QByteArray("cliente.chave=Açaí\n") << QStringList{"1:cliente.chave=Açaí"} << 0;
         QTest::newRow("no '='") << QByteArray("filial=1\n\nfilial 1\n") << QStringList() << 3;
         QTest::newRow("empty name") << QByteArray("=1\n") << QStringList() << 1;
         QTest::newRow("blank in name") << QByteArray("# x\nfil ial=1\n") << QStringList() << 2;
-        QTest::newRow("not UTF-8") << QByteArray("filial=1\ncliente.chave=\xff\xfe\n")
-                                   << QStringList() << 2;
+        QTest::newRow("not UTF-8")
+            << QByteArray("filial=1\ncliente.chave=\xff\xfe\n") << QStringList() << 2;
         QTest::newRow("UTF-8 sequence cut at the end of the line")
             << QByteArray("cliente.chave=\xc3\nfilial=1\n") << QStringList() << 1;
     }
@@ -370,7 +370,8 @@ private slots:
         CriteriaFile file;
         file.comments << QStringLiteral("Critérios");
         file.lines << CriteriaLine{0, QStringLiteral("filial"), QStringLiteral("0001")}
-                   << CriteriaLine{0, QStringLiteral("fornecedor.chave"), QStringLiteral("F,\"2\"=;")};
+                   << CriteriaLine{0, QStringLiteral("fornecedor.chave"),
+                                   QStringLiteral("F,\"2\"=;")};
         const CriteriaFile back = CriteriaFile::parse(file.toUtf8());
         QCOMPARE(back.lines.size(), 2);
         QCOMPARE(back.lines.at(1).value, QStringLiteral("F,\"2\"=;"));
@@ -387,8 +388,8 @@ private slots:
         QTest::addColumn<QStringList>("picks"); // screen: "radio[|button|label;label]"
         QTest::addColumn<int>("rows");
 
-        QTest::newRow("branch only") << 0 << QByteArray("filial=1\n")
-                                     << QStringList{"medCDFilial=1"} << QStringList() << 5;
+        QTest::newRow("branch only")
+            << 0 << QByteArray("filial=1\n") << QStringList{"medCDFilial=1"} << QStringList() << 5;
         QTest::newRow("budget range")
             << 0 << QByteArray("filial=1\norcamento_de=1\norcamento_ate=2\n")
             << QStringList{"medCDFilial=1", "medDeOrc=1", "medAteOrc=2"} << QStringList() << 4;
@@ -408,10 +409,8 @@ private slots:
             << QByteArray("filial=1\ntipo_evento=lista\ntipo_evento.chave=002\n"
                           "tipo_servico=Lista\ntipo_servico.chave=001\n")
             << QStringList{"medCDFilial=1"}
-            << QStringList{"rbtLisEvento|sbtEvento|Formatura", "rbtLisServ|sbtServico|Buffet"}
-            << 1;
-        QTest::newRow("clients") << 0
-                                 << QByteArray("filial=1\ncliente=Lista\ncliente.chave=C002\n")
+            << QStringList{"rbtLisEvento|sbtEvento|Formatura", "rbtLisServ|sbtServico|Buffet"} << 1;
+        QTest::newRow("clients") << 0 << QByteArray("filial=1\ncliente=Lista\ncliente.chave=C002\n")
                                  << QStringList{"medCDFilial=1"}
                                  << QStringList{"rbtLisCli|sbtCliente|Eventos Brasil"} << 2;
         QTest::newRow("product layout, products")
@@ -480,11 +479,11 @@ private slots:
         for (const CriteriaLine &l : file.lines)
             lines << l.name + QLatin1Char('=') + l.value;
         // Tab order; the budget start was left, so it is normalised and copied to the end.
-        QCOMPARE(lines, (QStringList{"filial=0001", "orcamento_de=0000000003",
-                                     "orcamento_ate=0000000003", "data_de=01/04/2024",
-                                     "data_ate=01/04/2024", "fornecedor=Lista",
-                                     "fornecedor.chave=F,2", "fornecedor.chave=F;4",
-                                     "tipo_evento=Todos", "tipo_servico=Todos", "cliente=Lista"}));
+        QCOMPARE(lines,
+                 (QStringList{"filial=0001", "orcamento_de=0000000003", "orcamento_ate=0000000003",
+                              "data_de=01/04/2024", "data_ate=01/04/2024", "fornecedor=Lista",
+                              "fornecedor.chave=F,2", "fornecedor.chave=F;4", "tipo_evento=Todos",
+                              "tipo_servico=Todos", "cliente=Lista"}));
         QVERIFY(readAll(written).contains("# Para gerar o relatório sem a janela:"));
         // Reading the lists left them as they were.
         QVERIFY(m_presenter->texts().isEmpty());
@@ -497,7 +496,8 @@ private slots:
         QCOMPARE(m_presenter->texts(), QStringList{"Cliente deve ser informado."});
         const CliResult cli = runReportFile(written, tempPath(QStringLiteral(".csv")));
         QCOMPARE(cli.status, 3);
-        QVERIFY2(cli.err.contains(QStringLiteral("Cliente deve ser informado.")), qPrintable(cli.err));
+        QVERIFY2(cli.err.contains(QStringLiteral("Cliente deve ser informado.")),
+                 qPrintable(cli.err));
     }
 
     // Leaving the product layout disables the product list button; back in it, the old pick
@@ -530,17 +530,17 @@ private slots:
         QTest::addColumn<QByteArray>("criteria");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("no branch") << 0 << QByteArray("orcamento_de=1\n")
-                                   << QStringLiteral("Filial não informada.");
+        QTest::newRow("no branch")
+            << 0 << QByteArray("orcamento_de=1\n") << QStringLiteral("Filial não informada.");
         QTest::newRow("branch left empty") << 0 << QByteArray("filial=\norcamento_de=1\n")
                                            << QStringLiteral("Filial não informada.");
-        QTest::newRow("unknown branch") << 0 << QByteArray("filial=9\n")
-                                        << QStringLiteral("Filial não cadastrada.");
-        QTest::newRow("budget order") << 0
-                                      << QByteArray("filial=1\norcamento_de=9\norcamento_ate=3\n")
-                                      << QStringLiteral("Intervalo inicial do orçamento deve ser "
-                                                        "menor ou igual a intervalo final do "
-                                                        "orçamento.");
+        QTest::newRow("unknown branch")
+            << 0 << QByteArray("filial=9\n") << QStringLiteral("Filial não cadastrada.");
+        QTest::newRow("budget order")
+            << 0 << QByteArray("filial=1\norcamento_de=9\norcamento_ate=3\n")
+            << QStringLiteral("Intervalo inicial do orçamento deve ser "
+                              "menor ou igual a intervalo final do "
+                              "orçamento.");
         QTest::newRow("budget end only") << 0 << QByteArray("filial=1\norcamento_ate=5\n")
                                          << QStringLiteral("Intervalo inicial deve ser informado.");
         QTest::newRow("budget end emptied")
@@ -559,7 +559,9 @@ private slots:
         QTest::newRow("product list empty") << 1 << QByteArray("filial=1\nproduto=Lista\n")
                                             << QStringLiteral("Produto deve ser informado.");
         QTest::newRow("key not in the table")
-            << 0 << QByteArray("filial=1\nfornecedor=Lista\nfornecedor.chave=F001\nfornecedor.chave=F,9\n")
+            << 0
+            << QByteArray(
+                   "filial=1\nfornecedor=Lista\nfornecedor.chave=F001\nfornecedor.chave=F,9\n")
             << QStringLiteral("Fornecedor: chave 'F,9' não encontrada.");
     }
     void refusals()
@@ -611,8 +613,7 @@ private slots:
         QTest::newRow("keys without Lista")
             << 0 << QByteArray("filial=1\ncliente=Todos\ncliente.chave=C001\n")
             << QStringLiteral("Linha 3: chaves de \"cliente\" só valem com cliente=Lista");
-        QTest::newRow("empty key") << 0
-                                   << QByteArray("filial=1\ncliente=Lista\ncliente.chave=\n")
+        QTest::newRow("empty key") << 0 << QByteArray("filial=1\ncliente=Lista\ncliente.chave=\n")
                                    << QStringLiteral("Linha 3: chave vazia");
         QTest::newRow("criterion the layout hides")
             << 1 << QByteArray("filial=1\ncliente=Lista\ncliente.chave=C001\n")
@@ -650,16 +651,17 @@ private slots:
     {
         QTest::addColumn<QStringList>("args"); // after --report KMB612 --config
         QTest::addColumn<QString>("message");
-        QTest::newRow("no criteria") << QStringList{"--out", "x.csv"}
-                                     << QStringLiteral("--criteria");
+        QTest::newRow("no criteria")
+            << QStringList{"--out", "x.csv"} << QStringLiteral("--criteria");
         QTest::newRow("no out") << QStringList{"--criteria", "CRIT"} << QStringLiteral("--out");
         QTest::newRow("out not pdf or csv") << QStringList{"--criteria", "CRIT", "--out", "x.txt"}
                                             << QStringLiteral(".pdf ou .csv");
         QTest::newRow("missing criteria file")
             << QStringList{"--criteria", "/nonexistent/c.txt", "--out", "x.csv"}
             << QStringLiteral("Não foi possível ler o arquivo de critérios");
-        QTest::newRow("unknown option") << QStringList{"--criteria", "CRIT", "--out", "x.csv", "--foo"}
-                                        << QStringLiteral("foo");
+        QTest::newRow("unknown option")
+            << QStringList{"--criteria", "CRIT", "--out", "x.csv", "--foo"}
+            << QStringLiteral("foo");
         QTest::newRow("no such layout")
             << QStringList{"--criteria", "CRIT", "--out", "x.csv", "--layout", "5"}
             << QStringLiteral("não tem o leiaute 5");
@@ -675,7 +677,8 @@ private slots:
         writeFile(crit, "filial=1\n");
         args.replaceInStrings(QStringLiteral("CRIT"), crit);
         args.replaceInStrings(QStringLiteral("x.csv"), tempPath(QStringLiteral(".csv")));
-        const CliResult cli = runCli(QStringList{"--report", "KMB612", "--config", m_config} + args);
+        const CliResult cli =
+            runCli(QStringList{"--report", "KMB612", "--config", m_config} + args);
         QCOMPARE(cli.status, 2);
         QVERIFY2(cli.err.contains(message), qPrintable(cli.err));
     }
@@ -687,7 +690,8 @@ private slots:
         const CliResult cli = runCli({"--report", "KMB999", "--config", m_config, "--criteria",
                                       crit, "--out", tempPath(".csv")});
         QCOMPARE(cli.status, 2);
-        QVERIFY2(cli.err.contains(QStringLiteral("Relatório desconhecido: KMB999")), qPrintable(cli.err));
+        QVERIFY2(cli.err.contains(QStringLiteral("Relatório desconhecido: KMB999")),
+                 qPrintable(cli.err));
     }
 
     void layoutByName()
@@ -705,14 +709,15 @@ private slots:
     {
         QTest::addColumn<QString>("setting"); // a configuration key changed for the run
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("out");     // empty: a fresh CSV path
+        QTest::addColumn<QString>("out"); // empty: a fresh CSV path
         QTest::addColumn<QString>("message");
 
         QTest::newRow("database without the tables")
-            << "Database/Name" << "EMPTYDB" << QString() << QStringLiteral("no such table");
-        QTest::newRow("no report definitions")
-            << "Reports/Directory" << "/nonexistent/reports" << QString()
-            << QStringLiteral("não foi encontrado no diretório");
+            << "Database/Name"
+            << "EMPTYDB" << QString() << QStringLiteral("no such table");
+        QTest::newRow("no report definitions") << "Reports/Directory"
+                                               << "/nonexistent/reports" << QString()
+                                               << QStringLiteral("não foi encontrado no diretório");
         QTest::newRow("output cannot be written")
             << QString() << QString() << QStringLiteral("/nonexistent/dir/r.pdf")
             << QStringLiteral("/nonexistent/dir/r.pdf");

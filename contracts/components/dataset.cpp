@@ -12,6 +12,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QVarLengthArray>
 
 #include <cmath>
 
@@ -290,25 +291,25 @@ using Func = void (*)(void *context, int argc, void **argv);
 using Destroy = void (*)(void *);
 using CreateFunction = int (*)(void *db, const char *name, int argc, int textRep, void *app,
                                Func func, Func step, void (*final)(void *), Destroy destroy);
-using ValueText16 = const void *(*)(void *value);
-using ValueBytes16 = int (*)(void *value);
+using ValueText = const unsigned char *(*)(void *value);
+using ValueBytes = int (*)(void *value);
 using ValueType = int (*)(void *value);
-using ResultText16 = void (*)(void *context, const void *text, int bytes, Destroy destroy);
+using ResultText = void (*)(void *context, const char *text, int bytes, Destroy destroy);
 using ResultNull = void (*)(void *context);
 
-constexpr int kUtf16 = 4;             // SQLITE_UTF16 (native byte order)
+constexpr int kUtf8 = 1;              // SQLITE_UTF8, the text as the database keeps it
 constexpr int kDeterministic = 0x800; // SQLITE_DETERMINISTIC
 constexpr int kNull = 5;              // SQLITE_NULL
 
 struct Api
 {
     CreateFunction create = nullptr;
-    ValueText16 text16 = nullptr;
-    ValueBytes16 bytes16 = nullptr;
+    ValueText text = nullptr;
+    ValueBytes bytes = nullptr;
     ValueType type = nullptr;
-    ResultText16 result16 = nullptr;
+    ResultText result = nullptr;
     ResultNull resultNull = nullptr;
-    bool ok() const { return create && text16 && bytes16 && type && result16 && resultNull; }
+    bool ok() const { return create && text && bytes && type && result && resultNull; }
 };
 
 Api load()
@@ -321,10 +322,10 @@ Api load()
     if (!handle)
         return api;
     api.create = reinterpret_cast<CreateFunction>(dlsym(handle, "sqlite3_create_function_v2"));
-    api.text16 = reinterpret_cast<ValueText16>(dlsym(handle, "sqlite3_value_text16"));
-    api.bytes16 = reinterpret_cast<ValueBytes16>(dlsym(handle, "sqlite3_value_bytes16"));
+    api.text = reinterpret_cast<ValueText>(dlsym(handle, "sqlite3_value_text"));
+    api.bytes = reinterpret_cast<ValueBytes>(dlsym(handle, "sqlite3_value_bytes"));
     api.type = reinterpret_cast<ValueType>(dlsym(handle, "sqlite3_value_type"));
-    api.result16 = reinterpret_cast<ResultText16>(dlsym(handle, "sqlite3_result_text16"));
+    api.result = reinterpret_cast<ResultText>(dlsym(handle, "sqlite3_result_text"));
     api.resultNull = reinterpret_cast<ResultNull>(dlsym(handle, "sqlite3_result_null"));
     // The handle stays open for the process: the functions are registered on connections.
 #endif
@@ -344,11 +345,26 @@ void unicodeLower(void *context, int argc, void **argv)
         a.resultNull(context);
         return;
     }
-    const auto *text = static_cast<const char16_t *>(a.text16(argv[0]));
-    const int bytes = a.bytes16(argv[0]);
-    const QString lowered = QString::fromUtf16(text, bytes / 2).toLower();
-    a.result16(context, lowered.utf16(), int(lowered.size() * 2),
-               reinterpret_cast<Destroy>(static_cast<intptr_t>(-1))); // SQLITE_TRANSIENT
+    const auto *text = reinterpret_cast<const char *>(a.text(argv[0]));
+    const int bytes = a.bytes(argv[0]);
+    const auto transient = reinterpret_cast<Destroy>(static_cast<intptr_t>(-1)); // SQLITE_TRANSIENT
+    // A filter scans every row: plain ASCII, most of the text, is folded without conversions.
+    QVarLengthArray<char, 256> folded(bytes);
+    bool ascii = true;
+    for (int i = 0; i < bytes; ++i) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+        folded[i] = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+    }
+    if (ascii) {
+        a.result(context, folded.constData(), bytes, transient);
+        return;
+    }
+    const QByteArray lowered = QString::fromUtf8(text, bytes).toLower().toUtf8();
+    a.result(context, lowered.constData(), int(lowered.size()), transient);
 }
 
 void registerOn(const QSqlDatabase &db)
@@ -360,7 +376,7 @@ void registerOn(const QSqlDatabase &db)
     const Api &a = api();
     if (!sqlite || !a.ok())
         return;
-    a.create(sqlite, "lower", 1, kUtf16 | kDeterministic, nullptr, &unicodeLower, nullptr, nullptr,
+    a.create(sqlite, "lower", 1, kUtf8 | kDeterministic, nullptr, &unicodeLower, nullptr, nullptr,
              nullptr);
 }
 
@@ -785,7 +801,7 @@ void TdtmDBGeral::select(const QString &sql, const Bindings &bindings,
         }
         // A failure of a connection that was lost since its last use: open it again and run
         // the statement once more. Rows already handed out are never handed out twice.
-        if (false && attempt == 0 && !delivered && !connectionAlive()) {
+        if (attempt == 0 && !delivered && !connectionAlive()) {
             if (reopen())
                 continue;
             throw EDatabaseError(QStringLiteral("A conexão com o banco de dados %1 foi perdida e "

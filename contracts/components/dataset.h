@@ -271,7 +271,10 @@ public:
     void setDataBase(const QString &n) { m_dataBase = n; }
     QString Transaction() const { return m_transaction; }
     void setTransaction(const QString &n) { m_transaction = n; }
-    // Columns that order the rows uniquely: the ORDER BY columns plus a key column.
+    // Columns that order the rows uniquely: the ORDER BY columns plus a key column. Pages are
+    // read in this order. Without a paging key the rows are numbered in the statement's own
+    // order and paged by that number, which reads the whole result per page: only for small
+    // lookups.
     QStringList PagingKey() const { return m_pagingKey; }
     void setPagingKey(const QStringList &k) { m_pagingKey = k; }
     bool ParamCheck() const { return m_paramCheck; }

@@ -1,7 +1,6 @@
 #include "criteriafile.h"
 
 #include "Dadosgerrel.h"
-
 #include "dateedit.h"
 #include "mask.h"
 #include "pesquisalista.h"
@@ -204,8 +203,8 @@ ScreenCriteria::ScreenCriteria(TfrmDadosGerRel *form)
         } else if (qobject_cast<QLineEdit *>(w) && dynamic_cast<TWinControl *>(w)) {
             criterionFor(name, Criterion::Kind::Text, w).control = w;
         } else {
-            throw EAppError(QStringLiteral("O componente '%1' não pode ser um critério.")
-                                .arg(w->objectName()));
+            throw EAppError(
+                QStringLiteral("O componente '%1' não pode ser um critério.").arg(w->objectName()));
         }
     }
     for (TButtonFlat *button : std::as_const(buttons)) {
@@ -213,8 +212,8 @@ ScreenCriteria::ScreenCriteria(TfrmDadosGerRel *form)
         auto it = byName.constFind(name);
         Criterion *c = it == byName.constEnd() ? nullptr : &m_criteria[*it];
         const QString choice = button->property(kListChoiceProperty).toString();
-        if (!c || c->kind != Criterion::Kind::Choice || c->listButton
-            || !c->choiceCaptions().contains(choice, Qt::CaseInsensitive))
+        if (!c || c->kind != Criterion::Kind::Choice || c->listButton ||
+            !c->choiceCaptions().contains(choice, Qt::CaseInsensitive))
             throw EAppError(QStringLiteral("Botão de lista '%1' sem escolha '%2' do critério "
                                            "'%3'.")
                                 .arg(button->objectName(), choice, name));
@@ -240,8 +239,9 @@ CriteriaFile ScreenCriteria::current() const
                          .arg(code)
                          .arg(layout)
                          .arg(m_form->cbbReportNames->currentText())
-                  << QStringLiteral("Gravados em %1.").arg(
-                         QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm")))
+                  << QStringLiteral("Gravados em %1.")
+                         .arg(QDateTime::currentDateTime().toString(
+                             QStringLiteral("dd/MM/yyyy HH:mm")))
                   << QStringLiteral("Para gerar o relatório sem a janela:")
                   << QStringLiteral("  kmbhost --report %1 --layout %2 --criteria ESTE_ARQUIVO "
                                     "--out RELATORIO.pdf (ou .csv)")
@@ -252,7 +252,8 @@ CriteriaFile ScreenCriteria::current() const
         switch (c.kind) {
         case Criterion::Kind::Text:
             if (available(c.control, m_form))
-                file.lines << CriteriaLine{0, c.name, lineText(qobject_cast<QLineEdit *>(c.control))};
+                file.lines << CriteriaLine{0, c.name,
+                                           lineText(qobject_cast<QLineEdit *>(c.control))};
             break;
         case Criterion::Kind::Date:
             if (available(c.control, m_form))
@@ -357,8 +358,8 @@ void ScreenCriteria::enter(const CriteriaFile &file)
         Entry &entry = entries[c];
         if (isKey) {
             if (line.value.isEmpty())
-                throw ECriteriaError(line.line, QStringLiteral("chave vazia em \"%1\".")
-                                                    .arg(line.name));
+                throw ECriteriaError(line.line,
+                                     QStringLiteral("chave vazia em \"%1\".").arg(line.name));
             if (!entry.firstKeyLine)
                 entry.firstKeyLine = &line;
             entry.keys << line.value;
@@ -385,11 +386,11 @@ void ScreenCriteria::enter(const CriteriaFile &file)
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         const Criterion *c = it.key();
         Entry &entry = it.value();
-        if (entry.firstKeyLine
-            && (!entry.radio || caption(entry.radio).compare(c->listChoice, Qt::CaseInsensitive) != 0))
-            throw ECriteriaError(entry.firstKeyLine->line,
-                                 QStringLiteral("chaves de \"%1\" só valem com %1=%2.")
-                                     .arg(c->name, c->listChoice));
+        if (entry.firstKeyLine &&
+            (!entry.radio || caption(entry.radio).compare(c->listChoice, Qt::CaseInsensitive) != 0))
+            throw ECriteriaError(
+                entry.firstKeyLine->line,
+                QStringLiteral("chaves de \"%1\" só valem com %1=%2.").arg(c->name, c->listChoice));
         if (!entry.line)
             continue;
         QWidget *target = c->kind == Criterion::Kind::Choice ? entry.radio : c->control;
@@ -419,8 +420,8 @@ void ScreenCriteria::enter(const CriteriaFile &file)
         m_form->focusControl(control);
         watch.stopOnError(); // leaving the previous control may have been refused
         if (m_form->controlOf(QApplication::focusWidget()) != control)
-            throw EAppError(QStringLiteral("O controle '%1' não recebeu o foco.")
-                                .arg(control->objectName()));
+            throw EAppError(
+                QStringLiteral("O controle '%1' não recebeu o foco.").arg(control->objectName()));
     };
     for (const Criterion &c : m_criteria) {
         auto it = entries.constFind(&c);
@@ -465,9 +466,9 @@ void ScreenCriteria::enter(const CriteriaFile &file)
                 break;
             m_failedLine = entry.firstKeyLine->line;
             if (!c.listButton->isEnabled())
-                throw ECriteriaError(entry.firstKeyLine->line,
-                                     QStringLiteral("o botão de lista de \"%1\" está desabilitado.")
-                                         .arg(c.name));
+                throw ECriteriaError(
+                    entry.firstKeyLine->line,
+                    QStringLiteral("o botão de lista de \"%1\" está desabilitado.").arg(c.name));
             ScriptedPick pick(ScriptedPick::Mode::Pick, entry.keys);
             c.listButton->click();
             watch.stopOnError();

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "forms_global.h"
-
 #include "errors.h"
+#include "forms_global.h"
 
 #include <QByteArray>
 #include <QList>
@@ -68,10 +67,10 @@ public:
         enum class Kind { Text, Date, Choice };
         QString name;
         Kind kind = Kind::Text;
-        QWidget *control = nullptr;     // Text and Date
-        QList<TRadioButton *> choices;  // Choice, in tab order
+        QWidget *control = nullptr;    // Text and Date
+        QList<TRadioButton *> choices; // Choice, in tab order
         TButtonFlat *listButton = nullptr;
-        QString listChoice;             // the choice whose keys the list button picks
+        QString listChoice; // the choice whose keys the list button picks
         QString keyName() const { return name + QStringLiteral(".chave"); }
         QStringList choiceCaptions() const;
     };

@@ -345,11 +345,15 @@ private:
     ReportGroup group(const QJsonValue &value, const QString &where) const
     {
         const QJsonObject o = object(value, where);
-        checkKeys(o, {"key", "heading", "footer", "fields"}, where);
+        checkKeys(o, {"key", "heading", "footer", "totals", "fields"}, where);
         ReportGroup g;
         g.key = string(o, "key", where, true).trimmed().toUpper();
         g.heading = string(o, "heading", where, true);
         g.footer = string(o, "footer", where, false);
+        const QJsonValue totals = o.value(QLatin1String("totals"));
+        if (!totals.isUndefined() && !totals.isBool())
+            fail(QStringLiteral("\"%1.totals\" deve ser true ou false").arg(where));
+        g.totals = totals.toBool(true);
         const QJsonArray fields = array(o, "fields", where, false);
         for (int i = 0; i < fields.size(); ++i) {
             const QString fw = QStringLiteral("%1.fields[%2]").arg(where).arg(i);

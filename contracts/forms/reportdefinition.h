@@ -54,6 +54,7 @@ struct FORMS_EXPORT ReportGroup
     QString key;
     QString heading;
     QString footer;
+    bool totals = true; // false: the group has no footer line
     QList<ReportGroupField> fields;
 };
 

@@ -18,6 +18,7 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QSqlError>
+#include <QWindow>
 
 EReportNotFound::EReportNotFound(const QString &code, const QString &directory)
     : EAppError(QStringLiteral("O arquivo contendo a definição do relatório de código '%1' não "
@@ -350,12 +351,15 @@ std::unique_ptr<ReportDocument> TReportDesignerDialog::buildDocument(Run &run,
 
 void TReportDesignerDialog::Preview(int index, QWidget *parent)
 {
+    QElapsedTimer tt; tt.start(); // TEMPTIMING
     RunScope scope(this);
     Run run;
     if (!prepareRun(index, run))
         return;
     const ReportDefinition &def = *run.definition;
+    qWarning("TEMPTIMING prepared %lld", tt.elapsed()); // TEMPTIMING
     auto document = std::make_shared<ReportDocument>(def, run.header);
+    qWarning("TEMPTIMING doc %lld", tt.elapsed()); // TEMPTIMING
     auto query = std::make_unique<ReportQuery>(run.db, def.sql, run.params.get(), def.name);
     ReportProgress progress(parent, this, def.title, &d->cancelRequested);
     progress.onStep = [this](qint64 value) {
@@ -363,6 +367,7 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     };
     progress.setPhase(QStringLiteral("Consultando o banco de dados..."), 0);
     query->open();
+    qWarning("TEMPTIMING open %lld", tt.elapsed()); // TEMPTIMING
     document->setRecord(query->record());
     // The window opens as soon as its first page is complete; it reads the rest itself.
     ReportDocument *doc = document.get();
@@ -379,7 +384,9 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     d->lastLines = document->rowCount();
     d->lastPages = document->pageCount();
 
+    qWarning("TEMPTIMING firstpage %lld", tt.elapsed()); // TEMPTIMING
     auto *preview = new ReportPreviewDialog(document, std::move(query), parent);
+    qWarning("TEMPTIMING dialog %lld", tt.elapsed()); // TEMPTIMING
     connect(preview, &ReportPreviewDialog::readingFinished, this, [this, doc]() {
         d->lastLines = doc->rowCount();
         d->lastPages = doc->pageCount();
@@ -390,6 +397,10 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     preview->show();
     preview->raise();
     preview->activateWindow();
+    // Paint the first page now rather than at the window system's next frame.
+    if (preview->windowHandle() && preview->windowHandle()->isExposed())
+        preview->repaint();
+    qWarning("TEMPTIMING shown %lld", tt.elapsed()); // TEMPTIMING
 }
 
 void TReportDesignerDialog::Print(int index, QWidget *parent)
@@ -500,9 +511,7 @@ QString TReportDesignerDialog::SaveAs(int index, QWidget *parent, const QString 
         d->lastLines = query.rows();
         d->lastPages = 0;
     } else {
-        QElapsedTimer tt; tt.start(); // TEMPTIMING
         std::unique_ptr<ReportDocument> document = buildDocument(run, progress);
-        qWarning("TEMPTIMING build %lld ms mem %lld", tt.restart(), document ? document->memoryBytes() : 0); // TEMPTIMING
         if (!document) {
             file.cancelWriting();
             return {};
@@ -517,6 +526,5 @@ QString TReportDesignerDialog::SaveAs(int index, QWidget *parent, const QString 
     }
     if (!file.commit())
         failWrite(target, file.errorString());
-    qWarning("TEMPTIMING end"); // TEMPTIMING
     return target;
 }

@@ -1,5 +1,6 @@
 #include "reportoutput.h"
 
+#include "reportpdf.h"
 #include "reportprogress.h"
 
 #include <QIODevice>
@@ -93,12 +94,31 @@ bool ReportCsvWriter::flush()
 
 bool writeReportPdf(ReportDocument &document, QIODevice *device, ReportProgress *progress)
 {
+    const QString creator = QStringLiteral("Relatórios %1").arg(document.definition().code);
+    if (ReportPdfWriter::canEmbed(document.textCache())) {
+        ReportPdfWriter writer(device, document.textCache(), document.pageSize());
+        writer.setTitle(document.definition().title);
+        writer.setCreator(creator);
+        if (!writer.begin())
+            return false;
+        ReportPageItems items;
+        for (int page = 0; page < document.pageCount(); ++page) {
+            document.collectPage(page, items);
+            if (!writer.addPage(items))
+                return false;
+            if (progress && !progress->step(page + 1))
+                return false;
+        }
+        return writer.finish();
+    }
+
+    // Fonts without TrueType outlines: Qt's PDF engine embeds them.
     QPdfWriter writer(device);
     writer.setResolution(72); // one device unit is one point, the document's unit
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), document.orientation(),
                                      QMarginsF(0, 0, 0, 0), QPageLayout::Point));
     writer.setTitle(document.definition().title);
-    writer.setCreator(QStringLiteral("Relatórios %1").arg(document.definition().code));
+    writer.setCreator(creator);
     QPainter painter;
     if (!painter.begin(&writer))
         return false;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -145,6 +146,7 @@ void ReportPageView::scrollContentsBy(int, int)
 
 void ReportPageView::paintEvent(QPaintEvent *)
 {
+    QElapsedTimer tt; tt.start(); // TEMPTIMING
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), palette().color(QPalette::Dark));
     const QSizeF page = pagePixels();
@@ -171,6 +173,8 @@ void ReportPageView::paintEvent(QPaintEvent *)
         painter.restore();
         ++m_lastPainted;
     }
+    qWarning("TEMPTIMING paint %lld ms pages %d", tt.elapsed(), m_lastPainted); // TEMPTIMING
+    emit painted(m_lastPainted);
 }
 
 void ReportPageView::keyPressEvent(QKeyEvent *event)
@@ -335,8 +339,17 @@ ReportPreviewDialog::ReportPreviewDialog(std::shared_ptr<ReportDocument> documen
         size = size.boundedTo(screen->availableGeometry().size() * 0.9);
     resize(size);
 
-    if (m_query && !m_document->isFinished())
-        m_readTimer.start(0);
+    // The rest of the rows are read once the first page is on screen.
+    if (m_query && !m_document->isFinished()) {
+        auto started = std::make_shared<bool>(false);
+        connect(m_view, &ReportPageView::painted, this, [this, started](int pages) {
+            if (*started || pages == 0)
+                return;
+            *started = true;
+            if (isReading())
+                m_readTimer.start(0);
+        });
+    }
     updateStatus();
     updatePageControls();
     m_view->setFocus();

@@ -40,6 +40,8 @@ public:
 signals:
     void currentPageChanged(int page);
     void zoomChanged(qreal zoom);
+    // A paint event drew this many pages (benchmarks time the first page by it).
+    void painted(int pages);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

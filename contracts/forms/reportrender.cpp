@@ -239,6 +239,7 @@ ReportTextCache::ReportTextCache()
         QPointF advance;
         m_fonts[f].advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
         m_ellipsis[f] = glyph;
+        mapUnicode(Font(f), glyph, glyph == 0 ? U'.' : U'\u2026');
         m_ellipsisWidth[f] = float(advance.x());
     }
 }
@@ -246,6 +247,15 @@ ReportTextCache::ReportTextCache()
 qreal ReportTextCache::pointSize(Font font) const
 {
     return m_fonts[font].pixelSize();
+}
+
+void ReportTextCache::mapUnicode(Font font, quint32 glyph, char32_t c)
+{
+    std::vector<char32_t> &map = m_unicode[font];
+    if (glyph >= map.size())
+        map.resize(qMax<size_t>(glyph + 1, map.size() * 2), 0);
+    if (map[glyph] == 0)
+        map[glyph] = c;
 }
 
 int ReportTextCache::addSlot(Font font, qreal maxWidth)
@@ -268,28 +278,69 @@ int ReportTextCache::insert(int slot, const QString &key, const QString &text)
     return run;
 }
 
+void ReportTextCache::glyphsOf(Font font, const QString &text)
+{
+    // Each character's glyph and each glyph's advance are asked of the font once; after that a
+    // text is shaped from these tables alone.
+    const QRawFont &raw = m_fonts[font];
+    std::vector<quint32> &glyphOf = m_charGlyph[font];
+    std::vector<float> &advanceOf = m_glyphAdvance[font];
+    m_glyphBuffer.resize(text.size());
+    m_advances.resize(size_t(text.size()));
+    int count = 0;
+    for (qsizetype c = 0; c < text.size(); ++c) {
+        const char16_t unit = text.at(c).unicode();
+        quint32 glyph = 0;
+        if (QChar::isSurrogate(unit)) {
+            // Outside the basic plane: ask the font every time (rare in reports).
+            char32_t code = unit;
+            int n = 1;
+            if (QChar::isHighSurrogate(unit) && c + 1 < text.size() &&
+                text.at(c + 1).isLowSurrogate()) {
+                const QChar pair[2] = {text.at(c), text.at(c + 1)};
+                code = QChar::surrogateToUcs4(pair[0], pair[1]);
+                raw.glyphIndexesForChars(pair, 2, &glyph, &n);
+                ++c;
+            }
+            mapUnicode(font, glyph, code);
+        } else {
+            if (glyphOf.empty())
+                glyphOf.assign(0x10000, kUnknown);
+            glyph = glyphOf[unit];
+            if (glyph == kUnknown) {
+                const QChar ch(unit);
+                int n = 1;
+                glyph = 0;
+                raw.glyphIndexesForChars(&ch, 1, &glyph, &n);
+                glyphOf[unit] = glyph;
+                mapUnicode(font, glyph, unit);
+            }
+        }
+        if (glyph >= advanceOf.size())
+            advanceOf.resize(qMax<size_t>(glyph + 1, advanceOf.size() * 2), -1.0f);
+        if (advanceOf[glyph] < 0) {
+            QPointF advance;
+            raw.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
+            advanceOf[glyph] = float(advance.x());
+        }
+        m_glyphBuffer[count] = glyph;
+        m_advances[size_t(count)] = advanceOf[glyph];
+        ++count;
+    }
+    m_glyphBuffer.resize(count);
+    m_advances.resize(size_t(count));
+}
+
 int ReportTextCache::shape(Font font, const QString &input, qreal maxWidth)
 {
-    const QString text = printable(input);
-    const QRawFont &raw = m_fonts[font];
-    int count = int(text.size());
-    m_glyphBuffer.resize(count);
-    if (count > 0 && !raw.glyphIndexesForChars(text.constData(), int(text.size()),
-                                               m_glyphBuffer.data(), &count)) {
-        m_glyphBuffer.resize(count);
-        raw.glyphIndexesForChars(text.constData(), int(text.size()), m_glyphBuffer.data(), &count);
-    }
-    m_advanceBuffer.resize(count);
-    if (count > 0)
-        raw.advancesForGlyphIndexes(m_glyphBuffer.constData(), m_advanceBuffer.data(), count,
-                                    QRawFont::UseDesignMetrics);
-
+    glyphsOf(font, printable(input));
+    const int count = int(m_glyphBuffer.size());
     Run run;
     run.first = quint32(m_glyphs.size());
     run.font = quint8(font);
     float x = 0;
     for (int i = 0; i < count; ++i) {
-        const float advance = float(m_advanceBuffer[i].x());
+        const float advance = m_advances[size_t(i)];
         if (maxWidth > 0 && x + advance > maxWidth) {
             // Elide: drop glyphs until the ellipsis fits after them.
             qsizetype keep = qsizetype(m_glyphs.size()) - run.first;
@@ -316,16 +367,10 @@ int ReportTextCache::shape(Font font, const QString &input, qreal maxWidth)
 
 qreal ReportTextCache::width(Font font, const QString &text)
 {
-    const int count = int(text.size());
-    m_glyphBuffer.resize(count);
-    int n = count;
-    m_fonts[font].glyphIndexesForChars(text.constData(), count, m_glyphBuffer.data(), &n);
-    m_advanceBuffer.resize(n);
-    m_fonts[font].advancesForGlyphIndexes(m_glyphBuffer.constData(), m_advanceBuffer.data(), n,
-                                          QRawFont::UseDesignMetrics);
+    glyphsOf(font, printable(text));
     qreal w = 0;
-    for (int i = 0; i < n; ++i)
-        w += m_advanceBuffer[i].x();
+    for (float a : m_advances)
+        w += a;
     return w;
 }
 
@@ -444,6 +489,7 @@ void ReportDocument::layoutHeader()
     m_bodyBottom = m_pageSize.height() - m_margin - 14;
 
     m_groupSlot = m_text.addSlot(F::Bold, width - 8);
+    m_pageNumberSlot = m_text.addSlot(F::Small, 0);
     // A total's label ends where the first total column begins.
     qreal firstTotal = right;
     for (qsizetype c = 0; c < m_definition.columns.size(); ++c)
@@ -617,7 +663,7 @@ void ReportDocument::closeGroup(int level)
     bool hasTotals = false;
     for (const ReportColumn &c : m_definition.columns)
         hasTotals = hasTotals || c.total != ReportColumn::NoTotal;
-    if (!group.footer.isEmpty() || hasTotals) {
+    if (group.totals && (!group.footer.isEmpty() || hasTotals)) {
         const QString label = m_footerLabels[size_t(level)];
         totalCells(level, m_totals[size_t(level)], m_scratch,
                    label.isEmpty() ? -1 : m_text.text(m_footerSlot, label));
@@ -733,8 +779,9 @@ qint64 ReportDocument::memoryBytes() const
            qint64(m_cells.capacity() * sizeof(qint32)) + qint64(m_pages.size() * sizeof(Page));
 }
 
-void ReportDocument::paintPage(QPainter *painter, int pageIndex)
+void ReportDocument::collectPage(int pageIndex, ReportPageItems &items)
 {
+    items.clear();
     if (pageIndex < 0 || pageIndex >= pageCount())
         return;
     using F = ReportTextCache;
@@ -742,20 +789,9 @@ void ReportDocument::paintPage(QPainter *painter, int pageIndex)
     const qreal left = m_margin;
     const qreal right = m_pageSize.width() - m_margin;
 
-    QList<quint32> glyphs[F::FontCount];
-    QList<QPointF> positions[F::FontCount];
     auto put = [&](int runIndex, qreal x, qreal baseline) {
-        if (runIndex < 0)
-            return;
-        const F::Run &run = m_text.run(runIndex);
-        const quint32 *g = m_text.glyphs() + run.first;
-        const float *o = m_text.offsets() + run.first;
-        QList<quint32> &gl = glyphs[run.font];
-        QList<QPointF> &pl = positions[run.font];
-        for (quint32 i = 0; i < run.count; ++i) {
-            gl.append(g[i]);
-            pl.append(QPointF(x + qreal(o[i]), baseline));
-        }
+        if (runIndex >= 0)
+            items.texts.push_back({float(x), float(baseline), runIndex});
     };
     auto putIn = [&](int runIndex, size_t column, qreal baseline) {
         if (runIndex < 0)
@@ -776,41 +812,41 @@ void ReportDocument::paintPage(QPainter *painter, int pageIndex)
         }
         put(runIndex, x, baseline);
     };
-
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    painter->setPen(QPen(Qt::black, kRule));
+    auto rule = [&](qreal x1, qreal y1, qreal x2, qreal y2) {
+        items.lines.push_back(QLineF(x1, y1, x2, y2));
+    };
 
     // Page frame: header texts, rules, column headings, footer.
     for (const auto &[pos, run] : m_headerRuns)
         put(run, pos.x(), pos.y());
-    painter->drawLine(QPointF(left, m_headerRule1), QPointF(right, m_headerRule1));
+    rule(left, m_headerRule1, right, m_headerRule1);
     for (size_t c = 0; c < m_headingRuns.size(); ++c)
         putIn(m_headingRuns[c], c, m_headingsBaseline);
-    painter->drawLine(QPointF(left, m_headerRule2), QPointF(right, m_headerRule2));
+    rule(left, m_headerRule2, right, m_headerRule2);
     const qreal footerRule = m_pageSize.height() - m_margin - 10;
-    painter->drawLine(QPointF(left, footerRule), QPointF(right, footerRule));
+    rule(left, footerRule, right, footerRule);
     const qreal footerBaseline = footerRule + 2 + m_text.ascent(F::Small);
     put(m_footerLeftRun, left, footerBaseline);
     const QString pageText =
         QStringLiteral("Página %1 de %2")
             .arg(pageIndex + 1)
             .arg(m_finished ? QString::number(pageCount()) : QStringLiteral("…"));
-    const int pageRun = m_text.shape(F::Small, pageText, 0);
+    const int pageRun = m_text.text(m_pageNumberSlot, pageText);
     put(pageRun, right - m_text.run(pageRun).width, footerBaseline);
 
-    const QColor shades[] = {QColor(0xe4, 0xe4, 0xe4), QColor(0xf0, 0xf0, 0xf0)};
+    static const QRgb shades[] = {qRgb(0xe4, 0xe4, 0xe4), qRgb(0xf0, 0xf0, 0xf0)};
     qreal y = m_bodyTop;
-    auto drawHeader = [&](const Line &line, bool continued) {
+    auto header = [&](const Line &line, bool continued) {
         const qreal indent = 6.0 * line.level;
-        painter->fillRect(QRectF(left + indent, y + 2, right - left - indent, kHeaderHeight - 3),
-                          shades[qMin<int>(line.level, 1)]);
+        items.fills.push_back(
+            {QRectF(left + indent, y + 2, right - left - indent, kHeaderHeight - 3),
+             shades[qMin<int>(line.level, 1)]});
         put(m_cells[size_t(line.data) + (continued ? 1 : 0)], left + indent + 3,
             y + 2 + 1.6 + m_text.ascent(F::Bold));
         y += kHeaderHeight;
     };
     for (int headerLine : page.continued)
-        drawHeader(m_lines[size_t(headerLine)], true);
+        header(m_lines[size_t(headerLine)], true);
 
     const size_t columns = m_definition.columns.size();
     for (int i = page.firstLine; i < page.endLine; ++i) {
@@ -825,16 +861,16 @@ void ReportDocument::paintPage(QPainter *painter, int pageIndex)
             break;
         }
         case HeaderLine:
-            drawHeader(line, false);
+            header(line, false);
             break;
         case FooterLine:
         case GrandLine: {
             const bool grand = line.kind == GrandLine;
             const qreal top = y + (grand ? 3 : 1.5);
-            // Rules over the totals (the whole width for the grand total).
+            // Rules over the totals (a double rule over the whole width for the grand total).
             if (grand) {
-                painter->drawLine(QPointF(left, top), QPointF(right, top));
-                painter->drawLine(QPointF(left, top + 1.2), QPointF(right, top + 1.2));
+                rule(left, top, right, top);
+                rule(left, top + 1.2, right, top + 1.2);
             }
             qreal firstTotalX = right;
             for (size_t c = 0; c < columns; ++c) {
@@ -842,8 +878,8 @@ void ReportDocument::paintPage(QPainter *painter, int pageIndex)
                     continue;
                 firstTotalX = qMin(firstTotalX, m_columnX[c]);
                 if (!grand)
-                    painter->drawLine(QPointF(m_columnX[c] + kCellPadding, top),
-                                      QPointF(m_columnX[c] + m_columnWidth[c] - kCellPadding, top));
+                    rule(m_columnX[c] + kCellPadding, top,
+                         m_columnX[c] + m_columnWidth[c] - kCellPadding, top);
             }
             const qreal baseline = top + 2 + m_text.ascent(F::Bold);
             if (cells[0] >= 0) {
@@ -864,7 +900,35 @@ void ReportDocument::paintPage(QPainter *painter, int pageIndex)
             break;
         }
     }
+}
 
+void ReportDocument::paintPage(QPainter *painter, int pageIndex)
+{
+    using F = ReportTextCache;
+    collectPage(pageIndex, m_items);
+
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    for (const ReportPageItems::Fill &fill : m_items.fills)
+        painter->fillRect(fill.rect, QColor(fill.color));
+    painter->setPen(QPen(Qt::black, kRule));
+    for (const QLineF &line : m_items.lines)
+        painter->drawLine(line);
+
+    // One glyph run per font for the whole page.
+    QList<quint32> glyphs[F::FontCount];
+    QList<QPointF> positions[F::FontCount];
+    for (const ReportPageItems::Text &text : m_items.texts) {
+        const F::Run &run = m_text.run(text.run);
+        const quint32 *g = m_text.glyphs() + run.first;
+        const float *o = m_text.offsets() + run.first;
+        QList<quint32> &gl = glyphs[run.font];
+        QList<QPointF> &pl = positions[run.font];
+        for (quint32 i = 0; i < run.count; ++i) {
+            gl.append(g[i]);
+            pl.append(QPointF(qreal(text.x) + qreal(o[i]), qreal(text.y)));
+        }
+    }
     painter->setPen(Qt::black);
     for (int f = 0; f < F::FontCount; ++f) {
         if (glyphs[f].isEmpty())

@@ -5,7 +5,10 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QLineF>
 #include <QRawFont>
+#include <QRectF>
+#include <QRgb>
 #include <QSizeF>
 #include <QStringList>
 #include <QVariant>
@@ -68,6 +71,12 @@ public:
     qreal width(Font font, const QString &text);
 
     const Run &run(int index) const { return m_runs[size_t(index)]; }
+    // The character a glyph of a font was shaped from (0 when none was), for text extraction.
+    char32_t unicodeOf(Font font, quint32 glyph) const
+    {
+        const std::vector<char32_t> &map = m_unicode[font];
+        return glyph < map.size() ? map[glyph] : 0;
+    }
     const quint32 *glyphs() const { return m_glyphs.data(); }
     const float *offsets() const { return m_offsets.data(); }
     qint64 memoryBytes() const;
@@ -80,6 +89,16 @@ private:
         QHash<QString, int> cache;
     };
     QRawFont m_fonts[FontCount];
+    void mapUnicode(Font font, quint32 glyph, char32_t c);
+    // Fills m_glyphBuffer and m_advances with the glyphs of a text.
+    void glyphsOf(Font font, const QString &text);
+    static constexpr quint32 kUnknown = 0xffffffffu;
+
+    std::vector<quint32> m_charGlyph[FontCount];  // by UTF-16 unit of the basic plane
+    std::vector<float> m_glyphAdvance[FontCount]; // by glyph, negative when not asked yet
+    std::vector<float> m_advances;
+
+    std::vector<char32_t> m_unicode[FontCount];
     quint32 m_ellipsis[FontCount] = {};
     float m_ellipsisWidth[FontCount] = {};
     std::vector<Slot> m_slots;
@@ -87,7 +106,32 @@ private:
     std::vector<quint32> m_glyphs;
     std::vector<float> m_offsets;
     QList<quint32> m_glyphBuffer;
-    QList<QPointF> m_advanceBuffer;
+};
+
+// What a page shows, in points: texts (cached runs placed at their baseline), rules and shaded
+// bars. The painter and the PDF writer both draw from it, so every output has the same pages.
+struct FORMS_EXPORT ReportPageItems
+{
+    struct Text
+    {
+        float x;
+        float y; // baseline
+        qint32 run;
+    };
+    struct Fill
+    {
+        QRectF rect;
+        QRgb color;
+    };
+    std::vector<Text> texts;
+    std::vector<QLineF> lines;
+    std::vector<Fill> fills;
+    void clear()
+    {
+        texts.clear();
+        lines.clear();
+        fills.clear();
+    }
 };
 
 // What the page header shows besides the definition's title.
@@ -129,6 +173,10 @@ public:
 
     // Paints a page at the painter's origin in points (scale the painter for other devices).
     void paintPage(QPainter *painter, int page);
+    // The items of a page, for other back ends (the PDF writer).
+    void collectPage(int page, ReportPageItems &items);
+    const ReportTextCache &textCache() const { return m_text; }
+    static constexpr qreal ruleWidth() { return 0.5; }
 
 private:
     enum LineKind : quint8 { RowLine, HeaderLine, FooterLine, GrandLine, EmptyLine };
@@ -182,6 +230,7 @@ private:
     qreal m_headerRule1 = 0;
     qreal m_headerRule2 = 0;
     int m_groupSlot = 0;
+    int m_pageNumberSlot = 0;
     int m_footerSlot = 0;
     int m_grandRun = -1;
     int m_footerLeftRun = -1;
@@ -201,4 +250,5 @@ private:
     std::vector<int> m_openHeaders; // header line of each open group level
     qreal m_used = 0;
     std::vector<qint32> m_scratch;
+    ReportPageItems m_items;
 };

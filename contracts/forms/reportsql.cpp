@@ -281,7 +281,10 @@ QVariant reportBindValue(const TParam *param, SqlDialect dialect, bool asDate, b
             throw EAppError(QStringLiteral("O parâmetro %1 do relatório não contém uma lista de "
                                            "códigos válida.")
                                 .arg(param->Name()));
-        return list.isNull() ? QString(QLatin1String("")) : list;
+        // The keys as this library read them, written out again: the database's JSON parser
+        // is stricter than Qt's, and must read exactly the keys that were checked.
+        const QString canonical = pickListToString(pickListKeys(list));
+        return canonical.isNull() ? QString(QLatin1String("")) : canonical;
     }
     switch (value.typeId()) {
     case QMetaType::Int:
