@@ -122,7 +122,11 @@ int main(int argc, char *argv[])
     setDtmDBGeral(&dataModule);
     QString databaseError;
     const TdtmDBGeral::Settings db = databaseSettings(configFile);
-    if (!dataModule.open(db))
+    if (db.driver == QLatin1String("QSQLITE") && !QFileInfo::exists(db.database))
+        // SQLite would create an empty file and every lookup would then fail obscurely.
+        databaseError = QStringLiteral("O banco de dados '%1' não existe (driver %2).")
+                            .arg(QDir::toNativeSeparators(db.database), db.driver);
+    else if (!dataModule.open(db))
         databaseError =
             QStringLiteral("Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
                 .arg(db.driver, db.database, dataModule.lastError());
