@@ -272,6 +272,7 @@ private slots:
     void cancelLeavesNoFile();
     void printToPrinter();
     void previewPaintsVisiblePages();
+    void previewStopsReading();
 
 private:
     void runSelectedRows(const QString &driverLabel);
@@ -1000,6 +1001,33 @@ void tst_Report::previewPaintsVisiblePages()
     QVERIFY(dark > 100);
     preview->close();
     QTRY_VERIFY(!runner.lastPreview());
+}
+
+void tst_Report::previewStopsReading()
+{
+    TempSqliteDb db;
+    insertManyBudgets(db.dtm()->database(), 3000); // 21,005 lines: many reading slices
+    TReportDesignerDialog runner;
+    runner.loadDefinitions(QStringLiteral("KMB612"), reportsDir());
+    runner.BeforeGetQueryParams = handlerFor(Criteria());
+    QWidget parent;
+    parent.show();
+    runner.Preview(0, &parent);
+    ReportPreviewDialog *preview = runner.lastPreview();
+    QVERIFY(preview);
+    // The window opened with its first page while the rest is still to be read.
+    QVERIFY(preview->isReading());
+    QVERIFY(runner.isRunning());
+    QVERIFY(preview->document()->rowCount() < 21005);
+    runner.cancel();
+    QVERIFY(!preview->isReading());
+    QVERIFY(!runner.isRunning());
+    QVERIFY(preview->document()->isFinished());
+    const qint64 rows = preview->document()->rowCount();
+    QVERIFY(rows < 21005);
+    QTest::qWait(50); // no more rows arrive
+    QCOMPARE(preview->document()->rowCount(), rows);
+    preview->close();
 }
 
 QTEST_MAIN(tst_Report)

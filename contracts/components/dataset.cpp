@@ -762,6 +762,14 @@ QSqlDatabase TdtmDBGeral::database()
     return db;
 }
 
+QSqlDatabase TdtmDBGeral::liveDatabase()
+{
+    if (!connectionAlive() && !reopen())
+        throw EDatabaseError(QStringLiteral("Não foi possível conectar ao banco de dados %1: %2")
+                                 .arg(description(), m_lastError));
+    return database();
+}
+
 bool TdtmDBGeral::connectionAlive()
 {
     if (!QSqlDatabase::contains(m_connectionName))

@@ -206,6 +206,9 @@ public:
                 const std::function<void(const QSqlQuery &)> &onRow);
     // Closes and opens the connection again; false with lastError() when it cannot.
     bool reopen();
+    // The connection after a cheap probe, reopened when the server ended the session, for
+    // statements run outside select() (the report's query). Raises like database().
+    QSqlDatabase liveDatabase();
 
     TConnectionObject *adcGeral;
     TConnectionObject *dtbGeral;

@@ -105,15 +105,17 @@ void TfrmDadosGerRel::FormCreate(QObject *)
     cbbReportNames->clear();
     const QString code = lblCodRel->text();
     const QString dir = reportsDirectory();
+    m_definitionsError.clear();
     try {
         cbbReportNames->addItems(rpddPadrao->loadDefinitions(code, dir));
     } catch (const EReportNotFound &) {
-        MensErro(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
-                           {code, QDir::toNativeSeparators(dir)}),
-                 false);
+        m_definitionsError = FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                                       {code, QDir::toNativeSeparators(dir)});
     } catch (const EAppError &e) {
-        MensErro(e.message(), false);
+        m_definitionsError = e.message(); // names the file and the fault
     }
+    if (!m_definitionsError.isEmpty())
+        MensErro(m_definitionsError, false);
     if (cbbReportNames->count() > 0)
         cbbReportNames->setCurrentIndex(0);
 }
@@ -125,9 +127,12 @@ void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &Action)
 
 int TfrmDadosGerRel::selectedReport()
 {
+    // Without definitions every action repeats what went wrong when they were loaded.
     if (rpddPadrao->count() == 0)
-        MensErro(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
-                           {lblCodRel->text(), QDir::toNativeSeparators(reportsDirectory())}),
+        MensErro(m_definitionsError.isEmpty()
+                     ? FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                                 {lblCodRel->text(), QDir::toNativeSeparators(reportsDirectory())})
+                     : m_definitionsError,
                  true);
     const int index = cbbReportNames->currentIndex();
     if (index < 0 || index >= rpddPadrao->count())

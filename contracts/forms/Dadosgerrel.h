@@ -65,6 +65,7 @@ private:
     int selectedReport();
     void run(ReportAction action);
     ReportRunner m_runner;
+    QString m_definitionsError;
     QString m_saveAsPath;
     QString m_lastSavedPath;
 };

@@ -9,7 +9,6 @@
 #include "reportrender.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -18,7 +17,9 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QSqlError>
-#include <QWindow>
+
+#include <cerrno>
+#include <cstring>
 
 EReportNotFound::EReportNotFound(const QString &code, const QString &directory)
     : EAppError(QStringLiteral("O arquivo contendo a definição do relatório de código '%1' não "
@@ -183,6 +184,20 @@ QString fileNameOf(const QString &code, const QString &name)
                         .arg(QDir::toNativeSeparators(path), detail));
 }
 
+// Gives up a save that failed, removing its temporary file, and says why. QSaveFile names the
+// system's reason (a full disk, a size limit) only when it refuses to commit a file with a
+// write error; a write that fell short leaves no error at all, only errno, read first here.
+QString abandonSave(QSaveFile &file)
+{
+    const int lastError = errno;
+    if (file.error() != QFileDevice::NoError && !file.commit())
+        return file.errorString();
+    file.cancelWriting();
+    if (lastError == ENOSPC || lastError == EFBIG || lastError == EDQUOT || lastError == EIO)
+        return QString::fromLocal8Bit(std::strerror(lastError));
+    return QStringLiteral("erro ao gravar o arquivo");
+}
+
 } // namespace
 
 TReportDesignerDialog::TReportDesignerDialog(QObject *parent)
@@ -319,6 +334,10 @@ bool TReportDesignerDialog::prepareRun(int index, Run &run)
                                            "o relatório não foi gerado.")
                                 .arg(param->Name(), def.name));
     }
+    // Just before the report's statements run: a session the server ended since the
+    // criteria were checked is opened again instead of failing the report.
+    if (d->connectionName.isEmpty())
+        run.db = dtmDBGeral()->liveDatabase();
 
     run.header.code = d->code.isEmpty() ? def.code : d->code;
     run.header.emitted = QDateTime::currentDateTime();
@@ -351,15 +370,12 @@ std::unique_ptr<ReportDocument> TReportDesignerDialog::buildDocument(Run &run,
 
 void TReportDesignerDialog::Preview(int index, QWidget *parent)
 {
-    QElapsedTimer tt; tt.start(); // TEMPTIMING
     RunScope scope(this);
     Run run;
     if (!prepareRun(index, run))
         return;
     const ReportDefinition &def = *run.definition;
-    qWarning("TEMPTIMING prepared %lld", tt.elapsed()); // TEMPTIMING
     auto document = std::make_shared<ReportDocument>(def, run.header);
-    qWarning("TEMPTIMING doc %lld", tt.elapsed()); // TEMPTIMING
     auto query = std::make_unique<ReportQuery>(run.db, def.sql, run.params.get(), def.name);
     ReportProgress progress(parent, this, def.title, &d->cancelRequested);
     progress.onStep = [this](qint64 value) {
@@ -367,12 +383,11 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     };
     progress.setPhase(QStringLiteral("Consultando o banco de dados..."), 0);
     query->open();
-    qWarning("TEMPTIMING open %lld", tt.elapsed()); // TEMPTIMING
     document->setRecord(query->record());
     // The window opens as soon as its first page is complete; it reads the rest itself.
     ReportDocument *doc = document.get();
     while (document->completePageCount() < 1) {
-        if (query->read([doc](const QSqlQuery &q) { doc->addRow(q); }, 30, 256)) {
+        if (query->read([doc](const QSqlQuery &q) { doc->addRow(q); }, 30, 32)) {
             document->finish();
             break;
         }
@@ -384,9 +399,7 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     d->lastLines = document->rowCount();
     d->lastPages = document->pageCount();
 
-    qWarning("TEMPTIMING firstpage %lld", tt.elapsed()); // TEMPTIMING
     auto *preview = new ReportPreviewDialog(document, std::move(query), parent);
-    qWarning("TEMPTIMING dialog %lld", tt.elapsed()); // TEMPTIMING
     connect(preview, &ReportPreviewDialog::readingFinished, this, [this, doc]() {
         d->lastLines = doc->rowCount();
         d->lastPages = doc->pageCount();
@@ -397,10 +410,6 @@ void TReportDesignerDialog::Preview(int index, QWidget *parent)
     preview->show();
     preview->raise();
     preview->activateWindow();
-    // Paint the first page now rather than at the window system's next frame.
-    if (preview->windowHandle() && preview->windowHandle()->isExposed())
-        preview->repaint();
-    qWarning("TEMPTIMING shown %lld", tt.elapsed()); // TEMPTIMING
 }
 
 void TReportDesignerDialog::Print(int index, QWidget *parent)
@@ -416,6 +425,7 @@ void TReportDesignerDialog::Print(int index, QWidget *parent)
     std::unique_ptr<ReportDocument> document = buildDocument(run, progress);
     if (!document)
         return;
+    progress.pause();
     QPrinter printer(QPrinter::HighResolution);
     setupReportPrinter(&printer, *document);
     QPrintDialog dialog(&printer, parent);
@@ -507,7 +517,7 @@ QString TReportDesignerDialog::SaveAs(int index, QWidget *parent, const QString 
             }
         }
         if (!writer.flush())
-            failWrite(target, file.errorString());
+            failWrite(target, abandonSave(file));
         d->lastLines = query.rows();
         d->lastPages = 0;
     } else {
@@ -518,10 +528,11 @@ QString TReportDesignerDialog::SaveAs(int index, QWidget *parent, const QString 
         }
         progress.setPhase(QStringLiteral("Gerando o PDF..."), document->pageCount());
         if (!writeReportPdf(*document, &file, &progress)) {
-            file.cancelWriting();
-            if (progress.cancelled())
+            if (progress.cancelled()) {
+                file.cancelWriting();
                 return {};
-            failWrite(target, file.errorString());
+            }
+            failWrite(target, abandonSave(file));
         }
     }
     if (!file.commit())

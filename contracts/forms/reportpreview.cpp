@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -146,7 +145,6 @@ void ReportPageView::scrollContentsBy(int, int)
 
 void ReportPageView::paintEvent(QPaintEvent *)
 {
-    QElapsedTimer tt; tt.start(); // TEMPTIMING
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), palette().color(QPalette::Dark));
     const QSizeF page = pagePixels();
@@ -173,7 +171,6 @@ void ReportPageView::paintEvent(QPaintEvent *)
         painter.restore();
         ++m_lastPainted;
     }
-    qWarning("TEMPTIMING paint %lld ms pages %d", tt.elapsed(), m_lastPainted); // TEMPTIMING
     emit painted(m_lastPainted);
 }
 

@@ -37,6 +37,14 @@ void ReportProgress::setPhase(const QString &text, int maximum)
     }
 }
 
+void ReportProgress::pause()
+{
+    if (m_dialog && m_dialog->wasCanceled())
+        m_cancelled = true;
+    delete m_dialog.data();
+    m_started.restart();
+}
+
 bool ReportProgress::cancelled() const
 {
     return m_cancelled || (m_cancelFlag && *m_cancelFlag) || (m_dialog && m_dialog->wasCanceled());

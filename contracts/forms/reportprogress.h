@@ -30,6 +30,9 @@ public:
     // Called every few rows or pages: false when the user cancelled.
     bool step(qint64 value);
     bool cancelled() const;
+    // Takes the dialog down while another dialog asks the user something; the next steps show
+    // it again if the run still takes long.
+    void pause();
     // Called with the value at every step (the runner's progress signal).
     std::function<void(qint64)> onStep;
 

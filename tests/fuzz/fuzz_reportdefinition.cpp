@@ -13,9 +13,14 @@
 
 namespace {
 
+// The file each input is written to: in memory where there is a memory file system, since
+// ext4 writes a file out to disk whenever it is truncated and written again.
 const QString &definitionPath()
 {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/fuzz_reportdefinition-XXXXXX")
+                                 : QDir::tempPath() +
+                                       QStringLiteral("/fuzz_reportdefinition-XXXXXX"));
     static const QString path = dir.filePath(QStringLiteral("KMB999_fuzz.json"));
     return path;
 }
@@ -101,8 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString &path = definitionPath();
     {
+        QFile::remove(path); // a new file, never one truncated
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        if (!file.open(QIODevice::WriteOnly) ||
             file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
             fuzzFailure("the definition file is written", file.errorString());
     }
