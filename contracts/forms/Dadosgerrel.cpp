@@ -122,6 +122,15 @@ void TfrmDadosGerRel::FormCreate(QObject *)
 
 void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &Action)
 {
+    if (rpddPadrao->isRunning()) {
+        // Closing during a run cancels it and closes once the run has wound down.
+        Action = TCloseAction::caNone;
+        connect(
+            rpddPadrao, &TReportDesignerDialog::runFinished, this, [this] { close(); },
+            Qt::SingleShotConnection);
+        rpddPadrao->cancel();
+        return;
+    }
     Action = TCloseAction::caFree;
 }
 

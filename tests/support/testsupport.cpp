@@ -235,3 +235,10 @@ TdtmDBGeral::Settings PgServer::freshDatabase(const QString &name)
     s.database = database;
     return s;
 }
+
+int largeTableRows()
+{
+    bool ok = false;
+    const int rows = qEnvironmentVariableIntValue("KMB_LARGE_ROWS", &ok);
+    return ok && rows > 0 ? rows : 1000000;
+}

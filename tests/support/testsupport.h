@@ -76,5 +76,9 @@ struct PgServer
         }                                                                                          \
     } while (0)
 
+// Rows of the large tables built on the fly: a million, unless KMB_LARGE_ROWS says otherwise
+// (the sanitizer configuration, where every instrumented row costs several times more).
+int largeTableRows();
+
 // Runs SQL statements (split as execFile does) on a connection.
 void execSqlStatements(QSqlDatabase db, const QString &sql);
