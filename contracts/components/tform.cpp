@@ -109,7 +109,11 @@ class FormLayoutLoader : public QUiLoader
 public:
     explicit FormLayoutLoader(TForm *form)
         : m_form(form)
-    {}
+    {
+        // Every class of the layouts comes from the registry: never scan for and load Designer
+        // plugins (one of them pulls in Qt Quick).
+        clearPluginPaths();
+    }
 
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
     {
