@@ -233,9 +233,9 @@ class tst_Cli : public QObject
 
     // "radio" or "radio|button|label;label": clicks the radio, then picks the rows showing the
     // labels with the list button.
-    void pick(const QString &spec)
+    void pick(const QString &request)
     {
-        const QStringList parts = spec.split(QLatin1Char('|'));
+        const QStringList parts = request.split(QLatin1Char('|'));
         QTest::mouseClick(get<TRadioButton>(parts.at(0)), Qt::LeftButton);
         if (parts.size() < 3)
             return;

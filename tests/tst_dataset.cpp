@@ -24,17 +24,17 @@ struct QuerySpec
 };
 
 // A query built the way a stored layout builds it: SQL lines, string fields in order.
-std::unique_ptr<TADOIBQuery> makeQuery(const QuerySpec &spec, const QString &name = {})
+std::unique_ptr<TADOIBQuery> makeQuery(const QuerySpec &lookup, const QString &name = {})
 {
     auto query = std::make_unique<TADOIBQuery>();
     query->setObjectName(name.isEmpty() ? QStringLiteral("qryTeste") : name);
-    query->setSQL(spec.sql);
-    query->setPagingKey(spec.pagingKey);
-    for (const QString &fieldName : spec.fields) {
+    query->setSQL(lookup.sql);
+    query->setPagingKey(lookup.pagingKey);
+    for (const QString &fieldName : lookup.fields) {
         auto *field = new TADOIBStringField(query.get());
         field->setObjectName(query->objectName() + fieldName);
         field->setFieldName(fieldName);
-        field->setVisible(!spec.hidden.contains(fieldName));
+        field->setVisible(!lookup.hidden.contains(fieldName));
         query->addField(field);
     }
     return query;
@@ -582,8 +582,8 @@ private slots:
             sqlite->execFile(sourcePath(QStringLiteral("db/demo.sql")));
             dtm = sqlite->dtm();
         }
-        const QuerySpec spec = ::screenLookups().value(name);
-        auto query = makeQuery(spec, name);
+        const QuerySpec lookup = ::screenLookups().value(name);
+        auto query = makeQuery(lookup, name);
         QList<QPair<QString, QVariant>> bindings;
         if (name == QLatin1String("qryVDFilial")) {
             query->ParamByName(QStringLiteral("P_CDFILIAL"))->SetAsString(QStringLiteral("0001"));
@@ -593,7 +593,7 @@ private slots:
         query->setPageSize(4);
         const QList<QStringList> paged = readAll(query.get());
         const QList<QStringList> direct =
-            directRows(dtm->database(), spec.sql.join(QLatin1Char('\n')), bindings);
+            directRows(dtm->database(), lookup.sql.join(QLatin1Char('\n')), bindings);
         QVERIFY(!paged.isEmpty());
         QCOMPARE(paged, direct);
         if (name == QLatin1String("qryVDFilial"))

@@ -80,14 +80,14 @@ struct Lookup
         query->setObjectName(QStringLiteral("qryLookup"));
         query->setSQL({sql});
         query->setPagingKey(pagingKey);
-        for (const FieldSpec &spec : fields) {
+        for (const FieldSpec &column : fields) {
             auto *field = new TADOIBStringField(&owner);
-            field->setObjectName(QStringLiteral("qryLookup") + spec.name);
-            field->setFieldName(spec.name);
-            field->setDisplayLabel(spec.label);
-            field->setVisible(spec.visible);
-            if (spec.width > 0)
-                field->setDisplayWidth(spec.width);
+            field->setObjectName(QStringLiteral("qryLookup") + column.name);
+            field->setFieldName(column.name);
+            field->setDisplayLabel(column.label);
+            field->setVisible(column.visible);
+            if (column.width > 0)
+                field->setDisplayWidth(column.width);
             query->addField(field);
         }
         source = new TDataSource(&owner);
