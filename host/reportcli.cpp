@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "moduleloader.h"
 #include "reportdesigner.h"
+#include "reportpreview.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -183,6 +184,28 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
         criteria->selectLayout(layout);
         criteria->enter(request.criteria);
 
+        if (request.outPath.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+            // A picture of the preview as the user would see it: the screen's own preview
+            // action, then its window once the first page is painted.
+            if (!form->sbtPreview || !form->sbtPreview->OnClick)
+                throw EAppError(QStringLiteral("A tela não tem a ação de visualizar."));
+            form->sbtPreview->OnClick(form->sbtPreview);
+            if (presenter.firstError())
+                return refusal();
+            QWidget *preview = form->rpddPadrao->lastPreview();
+            if (!preview)
+                throw EAppError(QStringLiteral("A visualização não foi aberta."));
+            QElapsedTimer settle;
+            settle.start();
+            while (settle.elapsed() < 1500)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (!preview->grab().save(request.outPath))
+                throw EAppError(QStringLiteral("Não foi possível gravar o arquivo \"%1\".")
+                                    .arg(QDir::toNativeSeparators(request.outPath)));
+            printLine(stdout, QDir::toNativeSeparators(request.outPath));
+            return Success;
+        }
+
         // The screen's own save-as: its checks, then the base action writing to the path.
         if (!form->sbtSalvarComo || !form->sbtSalvarComo->OnClick)
             throw EAppError(QStringLiteral("A tela não tem a ação de salvar como."));
@@ -262,9 +285,11 @@ int run(const QCommandLineParser &parser, const QString &configFile, const QStri
         return usage(QStringLiteral("Informe o arquivo a gravar em --out (.pdf ou .csv)."));
     const QFileInfo out(parser.value(kOutOption));
     const QString suffix = out.suffix().toLower();
-    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv"))
-        return usage(QStringLiteral("O arquivo de --out deve terminar em .pdf ou .csv: \"%1\".")
-                         .arg(parser.value(kOutOption)));
+    if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv") &&
+        suffix != QLatin1String("png"))
+        return usage(
+            QStringLiteral("O arquivo de --out deve terminar em .pdf, .csv ou .png: \"%1\".")
+                .arg(parser.value(kOutOption)));
     request.outPath = out.absoluteFilePath();
     request.layout = parser.value(kLayoutOption).trimmed();
     try {

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QImage>
 #include <QLibrary>
 #include <QProcess>
 #include <QPushButton>
@@ -465,6 +466,21 @@ private slots:
         QVERIFY(cli.out.contains(QStringLiteral(": 2 linhas")));
     }
 
+    void previewPicture()
+    {
+        // A .png is a picture of the screen's own preview, first page shown.
+        const QString png = tempPath(QStringLiteral(".png"));
+        const CliResult cli = runReport("filial=1\n", png);
+        QVERIFY2(cli.status == 0, qPrintable(cli.err));
+        const QImage shot(png);
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.width() > 300 && shot.height() > 300);
+        // The refusals are the same as for a file.
+        const CliResult refused = runReport("filial=\n", tempPath(QStringLiteral(".png")));
+        QCOMPARE(refused.status, 3);
+        QVERIFY(refused.err.contains(QStringLiteral("Filial não informada.")));
+    }
+
     // --- Criteria written from the screen ---------------------------------------------------
 
     void writesTheScreensCriteria()
@@ -654,8 +670,9 @@ private slots:
         QTest::newRow("no criteria")
             << QStringList{"--out", "x.csv"} << QStringLiteral("--criteria");
         QTest::newRow("no out") << QStringList{"--criteria", "CRIT"} << QStringLiteral("--out");
-        QTest::newRow("out not pdf or csv") << QStringList{"--criteria", "CRIT", "--out", "x.txt"}
-                                            << QStringLiteral(".pdf ou .csv");
+        QTest::newRow("out not pdf, csv or png")
+            << QStringList{"--criteria", "CRIT", "--out", "x.txt"}
+            << QStringLiteral(".csv ou .png");
         QTest::newRow("missing criteria file")
             << QStringList{"--criteria", "/nonexistent/c.txt", "--out", "x.csv"}
             << QStringLiteral("Não foi possível ler o arquivo de critérios");
