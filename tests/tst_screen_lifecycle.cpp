@@ -113,6 +113,31 @@ private slots:
         QCOMPARE(frmRelForn, nullptr);
     }
 
+    void picksOutliveTheScreenAndDieWithTheModule()
+    {
+        TfrmRelForn *form = fx->open();
+        form->rbtLisForn->click();
+        LisForn = QStringLiteral("[\"F001\"]");
+        LisCli = QStringLiteral("[\"C001\"]");
+        QPointer<TfrmRelForn> first = form;
+        form->close();
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(!BoIdCriado);
+        // A new instance, the module's picks as they were.
+        TfrmRelForn *second = fx->open();
+        QVERIFY(second);
+        QCOMPARE(LisForn, QStringLiteral("[\"F001\"]"));
+        QCOMPARE(LisCli, QStringLiteral("[\"C001\"]"));
+        QVERIFY(second->rbtTdsForn->isChecked()); // the screen itself starts afresh
+        fx->app.destroyForms();
+        // Unloading empties the lists; loading again starts without a screen.
+        Finalize();
+        Initialize();
+        QVERIFY(!BoIdCriado);
+        for (const QString *list : {&LisCli, &LisForn, &LisEvento, &LisServ, &LisProd})
+            QVERIFY(list->isEmpty());
+    }
+
     void failingServersNeitherBlockNorRaise_data()
     {
         QTest::addColumn<int>("mode"); // -1: nobody listening
