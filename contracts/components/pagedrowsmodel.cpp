@@ -4,6 +4,8 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTableView>
 
 // Positions are stored plus one, so a fresh entry of operator[] (0) means "not picked" and a
@@ -256,4 +258,29 @@ void PagedRowsModel::applyColumnWidths(QTableView *view) const
     }
     if (!m_columns.isEmpty())
         view->horizontalHeader()->setStretchLastSection(true);
+}
+
+QLineEdit *createFilterEdit(QWidget *dialog, QLabel *label, QObject *eventFilter)
+{
+    auto *edit = new QLineEdit(dialog);
+    edit->setObjectName(QStringLiteral("filterEdit"));
+    edit->setClearButtonEnabled(true);
+    label->setBuddy(edit);
+    edit->installEventFilter(eventFilter);
+    return edit;
+}
+
+QTableView *createResultView(QWidget *dialog, PagedRowsModel *model, QObject *eventFilter)
+{
+    auto *view = new QTableView(dialog);
+    view->setObjectName(QStringLiteral("resultView"));
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setAlternatingRowColors(true);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->installEventFilter(eventFilter);
+    return view;
 }

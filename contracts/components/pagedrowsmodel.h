@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QLabel;
+class QLineEdit;
 class QTableView;
 
 // Picked keys in the order they were picked, with constant-time membership. Unpicking leaves a
@@ -97,3 +99,9 @@ private:
     PickSet *m_picked = nullptr;
     std::function<void()> m_onPickedChange;
 };
+
+// The filter box and the result table of the search and pick-list dialogs; the dialog watches
+// the key events of both through eventFilter.
+COMPONENTS_EXPORT QLineEdit *createFilterEdit(QWidget *dialog, QLabel *label, QObject *eventFilter);
+COMPONENTS_EXPORT QTableView *createResultView(QWidget *dialog, PagedRowsModel *model,
+                                               QObject *eventFilter);

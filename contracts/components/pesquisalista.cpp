@@ -106,22 +106,8 @@ public:
             m_picked.insert(key);
 
         auto *filterLabel = new QLabel(QStringLiteral("Filtrar:"), this);
-        m_filterEdit = new QLineEdit(this);
-        m_filterEdit->setObjectName(QStringLiteral("filterEdit"));
-        m_filterEdit->setClearButtonEnabled(true);
-        filterLabel->setBuddy(m_filterEdit);
-        m_filterEdit->installEventFilter(this);
-
-        m_view = new QTableView(this);
-        m_view->setObjectName(QStringLiteral("resultView"));
-        m_view->setModel(&m_model);
-        m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-        m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        m_view->setAlternatingRowColors(true);
-        m_view->verticalHeader()->hide();
-        m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-        m_view->installEventFilter(this);
+        m_filterEdit = createFilterEdit(this, filterLabel, this);
+        m_view = createResultView(this, &m_model, this);
         m_model.setPicked(&m_picked, [this] { updateCount(); });
         m_model.applyColumnWidths(m_view);
 
