@@ -94,7 +94,9 @@ int main(int argc, char *argv[])
                                   QStringLiteral("Grava a janela principal em PNG e sai."),
                                   QStringLiteral("FILE"));
     QCommandLineOption modulesOption(
-        QStringLiteral("modules"), QStringLiteral("Diretório dos módulos."), QStringLiteral("DIR"));
+        QStringLiteral("modules"),
+        QStringLiteral("Diretório dos módulos (pode repetir; o padrão é o do programa)."),
+        QStringLiteral("DIR"));
     parser.addOptions({configOption, openOption, shotOption, modulesOption});
     ReportCli::addOptions(parser);
     if (reportRun) {
@@ -131,16 +133,17 @@ int main(int argc, char *argv[])
             QStringLiteral("Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
                 .arg(db.driver, db.database, dataModule.lastError());
 
-    const QString moduleDir = parser.isSet(modulesOption) ? parser.value(modulesOption)
-                                                          : QCoreApplication::applicationDirPath();
+    const QStringList moduleDirs = parser.isSet(modulesOption)
+                                       ? parser.values(modulesOption)
+                                       : QStringList{QCoreApplication::applicationDirPath()};
     if (reportRun) {
-        const int status = ReportCli::run(parser, configFile, moduleDir, databaseError);
+        const int status = ReportCli::run(parser, moduleDirs, databaseError);
         setDtmDBGeral(nullptr);
         return status;
     }
     int status = 0;
     {
-        ModuleLoader loader(moduleDir);
+        ModuleLoader loader(moduleDirs);
         MainWindow window(&loader, databaseError);
         application.setMdiArea(window.mdiArea());
         window.show();

@@ -3,9 +3,11 @@
 #include <QMainWindow>
 
 class QMdiArea;
+class ModuleCatalog;
 class ModuleLoader;
 
-// The host's main window: the screens open as MDI children from the menu.
+// The host's main window: the screens open as MDI children from the menus their modules'
+// manifests name.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -16,6 +18,8 @@ public:
     bool openScreen(const QString &code);
 
 private:
+    // One menu entry per screen module, at the path its manifest names.
+    void addModuleMenus(const ModuleCatalog &catalog);
     ModuleLoader *m_loader;
     QMdiArea *m_mdiArea;
     QString m_databaseError;

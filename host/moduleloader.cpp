@@ -4,8 +4,13 @@
 
 #include <QDir>
 
-ModuleLoader::ModuleLoader(QString directory)
-    : m_directory(std::move(directory))
+ModuleLoader::ModuleLoader(const QStringList &directories)
+    : m_directories(directories)
+    , m_catalog(directories)
+{}
+
+ModuleLoader::ModuleLoader(const QString &directory)
+    : ModuleLoader(QStringList{directory})
 {}
 
 ModuleLoader::~ModuleLoader()
@@ -15,7 +20,9 @@ ModuleLoader::~ModuleLoader()
 
 QString ModuleLoader::libraryPath(const QString &code) const
 {
-    return QDir(m_directory).filePath(QStringLiteral("lib%1.so").arg(code));
+    if (const ModuleManifest *manifest = m_catalog.module(code))
+        return manifest->libraryPath;
+    return QDir(m_directories.value(0)).filePath(QStringLiteral("lib%1.so").arg(code));
 }
 
 bool ModuleLoader::isLoaded(const QString &code) const
@@ -48,6 +55,11 @@ ModuleLoader::Module &ModuleLoader::load(const QString &code)
     module.iniProc = reinterpret_cast<void (*)()>(resolve("IniProc"));
     module.finalize = reinterpret_cast<void (*)()>(resolve("Finalize"));
     resolve("GetPackageInfoTable");
+    if (const ModuleManifest *manifest = m_catalog.module(code)) {
+        // What the manifest promises must be there.
+        resolve(manifest->createFunction.toLatin1().constData());
+        resolve(manifest->formVariable.toLatin1().constData());
+    }
     initialize();
     module.library = std::move(library);
     return m_modules.emplace(code, std::move(module)).first->second;

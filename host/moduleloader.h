@@ -1,5 +1,7 @@
 #pragma once
 
+#include "modulecatalog.h"
+
 #include <QLibrary>
 #include <QString>
 
@@ -11,10 +13,15 @@
 class ModuleLoader
 {
 public:
-    explicit ModuleLoader(QString directory);
+    // Modules are looked for in the directories in order, by their manifests.
+    explicit ModuleLoader(const QStringList &directories);
+    explicit ModuleLoader(const QString &directory);
     ~ModuleLoader();
 
-    // The library file of a module code (libKMB61200.so in the module directory).
+    // The modules the directories hold.
+    const ModuleCatalog &catalog() const { return m_catalog; }
+    // The library file of a module code: the one its manifest names, else lib<code>.so in the
+    // first directory.
     QString libraryPath(const QString &code) const;
     // Loads the module if needed and calls IniProc. Raises EAppError naming the file and the
     // symbol when the module or one of its entry points is missing; the host keeps running.
@@ -32,6 +39,7 @@ private:
         void (*finalize)() = nullptr;
     };
     Module &load(const QString &code);
-    QString m_directory;
+    QStringList m_directories;
+    ModuleCatalog m_catalog;
     std::map<QString, Module> m_modules;
 };

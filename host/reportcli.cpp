@@ -13,9 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
-#include <QSettings>
 
 #include <cstdio>
 #include <cstring>
@@ -75,20 +73,6 @@ public:
 
     QList<Entry> errors;
 };
-
-// The screen module of a report code: the screen whose lblCodRel shows the code. The host's
-// configuration may name others in [ReportModules] (KMB612=KMB61200).
-QString moduleCodeOf(const QString &reportCode, const QString &configFile)
-{
-    static const QHash<QString, QString> builtIn{
-        {QStringLiteral("KMB612"), QStringLiteral("KMB61200")},
-    };
-    const QString configured = QSettings(configFile, QSettings::IniFormat)
-                                   .value(QStringLiteral("ReportModules/%1").arg(reportCode))
-                                   .toString()
-                                   .trimmed();
-    return configured.isEmpty() ? builtIn.value(reportCode) : configured;
-}
 
 TfrmDadosGerRel *screenOf(const QString &reportCode)
 {
@@ -268,7 +252,7 @@ void addOptions(QCommandLineParser &parser)
     });
 }
 
-int run(const QCommandLineParser &parser, const QString &configFile, const QString &moduleDir,
+int run(const QCommandLineParser &parser, const QStringList &moduleDirs,
         const QString &databaseError)
 {
     CliPresenter presenter;
@@ -302,15 +286,20 @@ int run(const QCommandLineParser &parser, const QString &configFile, const QStri
         printLine(stderr, databaseError);
         return Failed;
     }
-    const QString moduleCode = moduleCodeOf(request.reportCode, configFile);
-    if (moduleCode.isEmpty())
-        return usage(QStringLiteral("Relatório desconhecido: %1. Configure a tela dele em "
-                                    "[ReportModules] de '%2'.")
-                         .arg(request.reportCode, QDir::toNativeSeparators(configFile)));
-
     int status = Failed;
     {
-        ModuleLoader loader(moduleDir);
+        // The screen module of the report: the one whose manifest names the code.
+        ModuleLoader loader(moduleDirs);
+        const ModuleManifest *module = loader.catalog().moduleOfReport(request.reportCode);
+        if (!module) {
+            QStringList dirs;
+            for (const QString &dir : moduleDirs)
+                dirs << QDir::toNativeSeparators(dir);
+            return usage(QStringLiteral("Relatório desconhecido: %1. Nenhum módulo em %2 o "
+                                        "declara.")
+                             .arg(request.reportCode, dirs.join(QStringLiteral(", "))));
+        }
+        const QString moduleCode = module->code;
         status = runScreen(request, moduleCode, loader, presenter);
         // Screens go before the modules that made them are unloaded. Their windows are hidden
         // first, so no focus change reaches a screen while it is being destroyed.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QCommandLineParser;
 
@@ -24,7 +25,7 @@ void addOptions(QCommandLineParser &parser);
 
 // The run itself, once the application object and the data module exist. Messages go to
 // standard error, the path written and its line count to standard output.
-int run(const QCommandLineParser &parser, const QString &configFile, const QString &moduleDir,
+int run(const QCommandLineParser &parser, const QStringList &moduleDirs,
         const QString &databaseError);
 
 } // namespace ReportCli
