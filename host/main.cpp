@@ -3,18 +3,15 @@
 #include "errors.h"
 #include "mainwindow.h"
 #include "moduleloader.h"
+#include "ptbr.h"
 #include "reportcli.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMdiArea>
-#include <QSettings>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -36,37 +33,20 @@ public:
     }
 };
 
-TdtmDBGeral::Settings databaseSettings(const QString &configFile)
+TdtmDBGeral::Settings databaseSettings(const HostSettings &host)
 {
-    QSettings ini(configFile, QSettings::IniFormat);
     TdtmDBGeral::Settings s;
-    s.driver = ini.value(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE")).toString();
-    s.database = ini.value(QStringLiteral("Database/Name")).toString();
+    s.driver = host.databaseDriver;
+    s.database = host.databaseName;
     if (s.driver == QLatin1String("QSQLITE") && s.database.isEmpty())
         s.database =
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("demo.db"));
-    if (s.driver == QLatin1String("QSQLITE") && QDir::isRelativePath(s.database))
-        s.database = QFileInfo(configFile).absoluteDir().absoluteFilePath(s.database);
-    s.host = ini.value(QStringLiteral("Database/Host")).toString();
-    s.port = ini.value(QStringLiteral("Database/Port"), 0).toInt();
-    s.user = ini.value(QStringLiteral("Database/User")).toString();
-    s.password = ini.value(QStringLiteral("Database/Password")).toString();
-    s.options = ini.value(QStringLiteral("Database/Options")).toString();
+    s.host = host.databaseHost;
+    s.port = host.databasePort;
+    s.user = host.databaseUser;
+    s.password = host.databasePassword;
+    s.options = host.databaseOptions;
     return s;
-}
-
-void installTranslations(QApplication &app)
-{
-    // Qt's own dialogs (print, file) speak Portuguese; dates show as dd/mm/yyyy.
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
-    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const char *name : {"qtbase_pt_BR", "qt_pt_BR"}) {
-        auto *translator = new QTranslator(&app);
-        if (translator->load(QString::fromLatin1(name), dir))
-            QApplication::installTranslator(translator);
-        else
-            delete translator;
-    }
 }
 
 } // namespace
@@ -80,7 +60,7 @@ int main(int argc, char *argv[])
     HostApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orçamento de Eventos"));
-    installTranslations(app);
+    installBrazilianLocale();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Orçamento de Eventos"));
@@ -118,12 +98,12 @@ int main(int argc, char *argv[])
     configFile = QFileInfo(configFile).absoluteFilePath();
 
     TApplication application;
-    application.setConfigFile(configFile);
+    application.setSettings(HostSettings::read(configFile));
 
     TdtmDBGeral dataModule;
     setDtmDBGeral(&dataModule);
     QString databaseError;
-    const TdtmDBGeral::Settings db = databaseSettings(configFile);
+    const TdtmDBGeral::Settings db = databaseSettings(application.settings());
     if (db.driver == QLatin1String("QSQLITE") && !QFileInfo::exists(db.database))
         // SQLite would create an empty file and every lookup would then fail obscurely.
         databaseError = QStringLiteral("O banco de dados '%1' não existe (driver %2).")

@@ -2,6 +2,7 @@
 
 #include "Cli_KMB61200.h"
 #include "application.h"
+#include "busycursor.h"
 #include "errors.h"
 
 TfrmRelForn *frmRelForn = nullptr;
@@ -86,8 +87,8 @@ void CriaRelForn()
     TApplication *app = TApplication::instance();
     if (!app)
         throw EAppError(QStringLiteral("O objeto da aplicação não existe."));
-    TApplication::setBusyCursor();
-    try {
+    {
+        BusyCursor busy;
         if (!BoIdCriado) {
             frmRelForn = app->CreateForm<TfrmRelForn>();
             // Closing destroys the screen; the next call must create a new one.
@@ -97,11 +98,7 @@ void CriaRelForn()
             });
             BoIdCriado = true;
         }
-    } catch (...) {
-        TApplication::restoreCursor();
-        throw;
     }
-    TApplication::restoreCursor();
     app->showForm(frmRelForn);
 }
 

@@ -4,7 +4,6 @@
 #include "errors.h"
 
 #include <QLoggingCategory>
-#include <QSettings>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -133,22 +132,20 @@ void TNetConnection::SetConnected(bool value)
 
 namespace {
 
-QString hostConfigFile()
+HostSettings hostSettings()
 {
     const TApplication *app = TApplication::instance();
-    return app ? app->configFile() : QString();
+    return app ? app->settings() : HostSettings();
 }
 
 } // namespace
 
 QString WebURL()
 {
-    QSettings settings(hostConfigFile(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("AppServer/Host"), QStringLiteral("127.0.0.1")).toString();
+    return hostSettings().appServerHost;
 }
 
 int WebPort()
 {
-    QSettings settings(hostConfigFile(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("AppServer/Port"), 8211).toInt();
+    return hostSettings().appServerPort;
 }
