@@ -59,23 +59,28 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     HostApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orçamento de Eventos"));
+    QApplication::setApplicationDisplayName(
+        QCoreApplication::translate("Host", "Orçamento de Eventos"));
     installBrazilianLocale();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Orçamento de Eventos"));
+    parser.setApplicationDescription(QCoreApplication::translate("Host", "Orçamento de Eventos"));
     parser.addHelpOption();
-    QCommandLineOption configOption(QStringLiteral("config"),
-                                    QStringLiteral("Arquivo de configuração (INI)."),
-                                    QStringLiteral("FILE"));
-    QCommandLineOption openOption(QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."),
+    QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QCoreApplication::translate("Host", "Arquivo de configuração (INI)."),
+        QStringLiteral("FILE"));
+    QCommandLineOption openOption(QStringLiteral("open"),
+                                  QCoreApplication::translate("Host", "Abre a tela ao iniciar."),
                                   QStringLiteral("CODE"));
-    QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                  QStringLiteral("Grava a janela principal em PNG e sai."),
-                                  QStringLiteral("FILE"));
+    QCommandLineOption shotOption(
+        QStringLiteral("screenshot"),
+        QCoreApplication::translate("Host", "Grava a janela principal em PNG e sai."),
+        QStringLiteral("FILE"));
     QCommandLineOption modulesOption(
         QStringLiteral("modules"),
-        QStringLiteral("Diretório dos módulos (pode repetir; o padrão é o do programa)."),
+        QCoreApplication::translate(
+            "Host", "Diretório dos módulos (pode repetir; o padrão é o do programa)."),
         QStringLiteral("DIR"));
     parser.addOptions({configOption, openOption, shotOption, modulesOption});
     ReportCli::addOptions(parser);
@@ -106,11 +111,13 @@ int main(int argc, char *argv[])
     const TdtmDBGeral::Settings db = databaseSettings(application.settings());
     if (db.driver == QLatin1String("QSQLITE") && !QFileInfo::exists(db.database))
         // SQLite would create an empty file and every lookup would then fail obscurely.
-        databaseError = QStringLiteral("O banco de dados '%1' não existe (driver %2).")
-                            .arg(QDir::toNativeSeparators(db.database), db.driver);
+        databaseError =
+            QCoreApplication::translate("Host", "O banco de dados '%1' não existe (driver %2).")
+                .arg(QDir::toNativeSeparators(db.database), db.driver);
     else if (!dataModule.open(db))
         databaseError =
-            QStringLiteral("Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
+            QCoreApplication::translate(
+                "Host", "Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
                 .arg(db.driver, db.database, dataModule.lastError());
 
     const QStringList moduleDirs = parser.isSet(modulesOption)
@@ -137,7 +144,10 @@ int main(int argc, char *argv[])
                 // shot from being taken; the delay lets the screen lay itself out and paint.
                 QTimer::singleShot(800, &window, [&] {
                     if (!window.grab().save(screenshot)) {
-                        fprintf(stderr, "Não foi possível gravar '%s'.\n", qPrintable(screenshot));
+                        const QString text =
+                            QCoreApplication::translate("Host", "Não foi possível gravar '%1'.")
+                                .arg(screenshot);
+                        fprintf(stderr, "%s\n", text.toUtf8().constData());
                         QApplication::exit(2);
                         return;
                     }

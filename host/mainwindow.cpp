@@ -28,10 +28,11 @@ MainWindow::MainWindow(ModuleLoader *loader, QString databaseError, QWidget *par
     , m_mdiArea(new QMdiArea(this))
     , m_databaseError(std::move(databaseError))
 {
-    setWindowTitle(QStringLiteral("Orçamento de Eventos"));
+    setWindowTitle(QCoreApplication::translate("MainWindow", "Orçamento de Eventos"));
     setCentralWidget(m_mdiArea);
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&Arquivo"));
-    file->addAction(QStringLiteral("&Sair"), QKeySequence::Quit, qApp, &QApplication::quit);
+    QMenu *file = menuBar()->addMenu(QCoreApplication::translate("MainWindow", "&Arquivo"));
+    file->addAction(QCoreApplication::translate("MainWindow", "&Sair"), QKeySequence::Quit, qApp,
+                    &QApplication::quit);
     addModuleMenus(m_loader->catalog());
     statusBar()->showMessage(m_databaseError.isEmpty() ? QStringLiteral("Pronto")
                                                        : m_databaseError);
@@ -44,7 +45,7 @@ void MainWindow::addModuleMenus(const ModuleCatalog &catalog)
         QStringList path = module.menuPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         const QString entry = path.takeLast();
         if (path.isEmpty())
-            path << QStringLiteral("Relatórios");
+            path << QCoreApplication::translate("MainWindow", "Relatórios");
         QMenu *menu = nullptr;
         for (const QString &title : std::as_const(path))
             menu = menuNamed(menuBar(), menu, title);

@@ -5,6 +5,8 @@
 #include "busycursor.h"
 #include "errors.h"
 
+#include <QCoreApplication>
+
 TfrmRelForn *frmRelForn = nullptr;
 bool BoIdCriado = false;
 
@@ -86,7 +88,8 @@ void CriaRelForn()
 {
     TApplication *app = TApplication::instance();
     if (!app)
-        throw EAppError(QStringLiteral("O objeto da aplicação não existe."));
+        throw EAppError(
+            QCoreApplication::translate("Pkg_KMB61200", "O objeto da aplicação não existe."));
     {
         BusyCursor busy;
         if (!BoIdCriado) {

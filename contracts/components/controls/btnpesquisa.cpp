@@ -3,10 +3,12 @@
 #include "errors.h"
 #include "lookupdialog.h"
 
+#include <QCoreApplication>
+
 TBtnPesquisa::TBtnPesquisa(QWidget *parent)
     : TButtonFlat(parent)
 {
-    setToolTip(QStringLiteral("Pesquisar"));
+    setToolTip(QCoreApplication::translate("TBtnPesquisa", "Pesquisar"));
     setGlyph(QStringLiteral(":/components/images/search.png"));
     setNumGlyphs(2);
     // The click is a boundary between Qt and the search: nothing may unwind through it.
@@ -36,20 +38,23 @@ void TBtnPesquisa::resolveReferences(const ComponentLookup &lookup)
         QObject *object = lookup(name);
         if (!object)
             throw EAppError(
-                QStringLiteral("%1: componente '%2' não encontrado.").arg(objectName(), name));
+                QCoreApplication::translate("TBtnPesquisa", "%1: componente '%2' não encontrado.")
+                    .arg(objectName(), name));
         return object;
     };
     if (QObject *object = resolve(m_associateName)) {
         m_associate = qobject_cast<QWidget *>(object);
         if (!m_associate)
             throw EAppError(
-                QStringLiteral("%1: '%2' não é um controle.").arg(objectName(), m_associateName));
+                QCoreApplication::translate("TBtnPesquisa", "%1: '%2' não é um controle.")
+                    .arg(objectName(), m_associateName));
     }
     if (QObject *object = resolve(m_dataSourceName)) {
         m_dataSource = qobject_cast<TDataSource *>(object);
         if (!m_dataSource)
-            throw EAppError(QStringLiteral("%1: '%2' não é uma fonte de dados.")
-                                .arg(objectName(), m_dataSourceName));
+            throw EAppError(
+                QCoreApplication::translate("TBtnPesquisa", "%1: '%2' não é uma fonte de dados.")
+                    .arg(objectName(), m_dataSourceName));
     }
 }
 
@@ -63,12 +68,15 @@ void TBtnPesquisa::Pesquisar()
 
     TQueryDataset *dataset = m_dataSource ? m_dataSource->DataSet() : nullptr;
     if (!dataset || !dataset->query())
-        throw EAppError(QStringLiteral("%1: pesquisa sem fonte de dados.").arg(objectName()));
+        throw EAppError(
+            QCoreApplication::translate("TBtnPesquisa", "%1: pesquisa sem fonte de dados.")
+                .arg(objectName()));
     TADOIBQuery *query = dataset->query();
     query->Open();
     if (query->IsEmpty())
-        MensErro(m_emptyError.isEmpty() ? QStringLiteral("Nenhum registro encontrado.")
-                                        : m_emptyError,
+        MensErro(m_emptyError.isEmpty()
+                     ? QCoreApplication::translate("TBtnPesquisa", "Nenhum registro encontrado.")
+                     : m_emptyError,
                  true);
 
     LookupDialog dialog(LookupDialog::Mode::Single, dataset, QString(), m_title, {}, window());

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QVariant>
 
@@ -16,20 +17,24 @@ void EventBinder::bindAll(const QList<QObject *> &objects, const HandlerTable &h
         const QString where = QStringLiteral("%1.%2").arg(object->objectName(), event);
         if (!handler)
             throw EAppError(
-                QStringLiteral("Manipulador '%1' não existe (%2).").arg(handlerName, where));
+                QCoreApplication::translate("EventBinder", "Manipulador '%1' não existe (%2).")
+                    .arg(handlerName, where));
         int &count = bindingCounts[handlerName];
         if (count > 0)
-            throw EAppError(QStringLiteral("Manipulador '%1' ligado mais de uma vez (%2).")
+            throw EAppError(QCoreApplication::translate(
+                                "EventBinder", "Manipulador '%1' ligado mais de uma vez (%2).")
                                 .arg(handlerName, where));
         switch (source->bindEvent(event, *handler)) {
         case TEventSource::BindResult::Bound:
             ++count;
             break;
         case TEventSource::BindResult::NoSuchEvent:
-            throw EAppError(QStringLiteral("Evento '%1' desconhecido.").arg(where));
-        case TEventSource::BindResult::WrongType:
             throw EAppError(
-                QStringLiteral("Manipulador '%1' não serve ao evento %2.").arg(handlerName, where));
+                QCoreApplication::translate("EventBinder", "Evento '%1' desconhecido.").arg(where));
+        case TEventSource::BindResult::WrongType:
+            throw EAppError(QCoreApplication::translate("EventBinder",
+                                                        "Manipulador '%1' não serve ao evento %2.")
+                                .arg(handlerName, where));
         }
     };
 
@@ -41,8 +46,9 @@ void EventBinder::bindAll(const QList<QObject *> &objects, const HandlerTable &h
         const QStringList events = source->eventNames();
         for (auto it = named.begin(); it != named.end(); ++it)
             if (!events.contains(it.key()))
-                throw EAppError(QStringLiteral("Evento '%1.%2' desconhecido.")
-                                    .arg(object->objectName(), it.key()));
+                throw EAppError(
+                    QCoreApplication::translate("EventBinder", "Evento '%1.%2' desconhecido.")
+                        .arg(object->objectName(), it.key()));
         for (const QString &event : events) {
             QString handlerName = named.value(event);
             if (handlerName.isEmpty())

@@ -6,6 +6,7 @@
 #include "tform.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QPointer>
 #include <QUiLoader>
 #include <QXmlStreamReader>
 
@@ -96,7 +98,8 @@ UiLayout uiLayout(const QString &resource)
     }
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
-        throw EAppError(QStringLiteral("Leiaute '%1' não encontrado.").arg(resource));
+        throw EAppError(QCoreApplication::translate("LayoutLoader", "Leiaute '%1' não encontrado.")
+                            .arg(resource));
     UiLayout layout;
     layout.xml = file.readAll();
     layout.designedPosition = readDesignedPosition(layout.xml);
@@ -116,14 +119,17 @@ QJsonObject jsonLayout(const QString &resource)
     }
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
-        throw EAppError(
-            QStringLiteral("Descrição de componentes '%1' não encontrada.").arg(resource));
+        throw EAppError(QCoreApplication::translate("LayoutLoader",
+                                                    "Descrição de componentes '%1' não encontrada.")
+                            .arg(resource));
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError)
-        throw EAppError(QStringLiteral("Descrição de componentes '%1' inválida: %2 (posição %3).")
-                            .arg(resource, error.errorString())
-                            .arg(error.offset));
+        throw EAppError(
+            QCoreApplication::translate("LayoutLoader",
+                                        "Descrição de componentes '%1' inválida: %2 (posição %3).")
+                .arg(resource, error.errorString())
+                .arg(error.offset));
     const QJsonObject root = doc.object();
     QMutexLocker lock(&g_cacheMutex);
     g_jsonCache.insert(resource, {version, root});
@@ -139,13 +145,25 @@ QJsonObject jsonLayout(const QString &resource)
 class FormUiLoader : public QUiLoader
 {
 public:
-    FormUiLoader(TForm *form, std::function<void(QObject *)> addComponent)
-        : m_form(form)
-        , m_addComponent(std::move(addComponent))
+    explicit FormUiLoader(QObject *parent)
+        : QUiLoader(parent)
     {
         // Every class of the layouts comes from the registry: never scan for and load Designer
         // plugins (one of them pulls in Qt Quick).
         clearPluginPaths();
+    }
+
+    // The form the next load builds on, and how it records a created component.
+    void begin(TForm *form, std::function<void(QObject *)> addComponent)
+    {
+        m_form = form;
+        m_addComponent = std::move(addComponent);
+        m_rootDone = false;
+    }
+    void end()
+    {
+        m_form = nullptr;
+        m_addComponent = nullptr;
     }
 
     QWidget *createWidget(const QString &className, QWidget *parent, const QString &name) override
@@ -164,7 +182,8 @@ public:
         if (!w)
             w = QUiLoader::createWidget(className, parent, name);
         if (!w)
-            throw EAppError(QStringLiteral("Classe de componente desconhecida '%1' (%2).")
+            throw EAppError(QCoreApplication::translate(
+                                "LayoutLoader", "Classe de componente desconhecida '%1' (%2).")
                                 .arg(className, name));
         w->setObjectName(name);
         m_addComponent(w);
@@ -172,10 +191,20 @@ public:
     }
 
 private:
-    TForm *m_form;
+    TForm *m_form = nullptr;
     std::function<void(QObject *)> m_addComponent;
     bool m_rootDone = false;
 };
+
+// One loader for the process: making a loader scans the Designer plugin folders before its
+// paths can be cleared. It lives as long as the application object.
+FormUiLoader *uiLoader()
+{
+    static QPointer<FormUiLoader> loader;
+    if (!loader)
+        loader = new FormUiLoader(QCoreApplication::instance());
+    return loader;
+}
 
 QVariant jsonToVariant(const QJsonValue &value)
 {
@@ -199,7 +228,8 @@ void setProperties(QObject *object, const QJsonObject &properties, const QString
             continue;
         }
         if (!object->setProperty(name.constData(), jsonToVariant(it.value())))
-            throw EAppError(QStringLiteral("Propriedade '%1' de '%2' inválida em '%3'.")
+            throw EAppError(QCoreApplication::translate(
+                                "LayoutLoader", "Propriedade '%1' de '%2' inválida em '%3'.")
                                 .arg(it.key(), object->objectName(), resource));
     }
 }
@@ -214,11 +244,19 @@ void LayoutLoader::applyUi(TForm *form, const QString &resource)
     QBuffer buffer;
     buffer.setData(layout.xml);
     buffer.open(QIODevice::ReadOnly);
-    FormUiLoader loader(form, [form](QObject *component) { form->addComponent(component); });
-    QWidget *root = loader.load(&buffer, nullptr);
+    FormUiLoader *loader = uiLoader();
+    loader->begin(form, [form](QObject *component) { form->addComponent(component); });
+    QWidget *root = nullptr;
+    try {
+        root = loader->load(&buffer, nullptr);
+    } catch (...) {
+        loader->end();
+        throw;
+    }
+    loader->end();
     if (root != form)
-        throw EAppError(
-            QStringLiteral("Leiaute '%1' inválido: %2").arg(resource, loader.errorString()));
+        throw EAppError(QCoreApplication::translate("LayoutLoader", "Leiaute '%1' inválido: %2")
+                            .arg(resource, loader->errorString()));
 }
 
 void LayoutLoader::applyComponents(TForm *form, const QString &resource)
@@ -236,8 +274,9 @@ void LayoutLoader::applyComponents(TForm *form, const QString &resource)
         const QString name = change.value(QLatin1String("name")).toString();
         QObject *object = form->FindComponent(name);
         if (!object)
-            throw EAppError(
-                QStringLiteral("Componente herdado '%1' não existe ('%2').").arg(name, resource));
+            throw EAppError(QCoreApplication::translate(
+                                "LayoutLoader", "Componente herdado '%1' não existe ('%2').")
+                                .arg(name, resource));
         setProperties(object, change.value(QLatin1String("properties")).toObject(), resource);
         readEvents(object, change.value(QLatin1String("events")).toObject());
     }
@@ -251,7 +290,8 @@ void LayoutLoader::applyComponents(TForm *form, const QString &resource)
         const QString name = decl.value(QLatin1String("name")).toString();
         QObject *object = ComponentRegistry::createObject(className, form);
         if (!object)
-            throw EAppError(QStringLiteral("Classe de componente desconhecida '%1' (%2).")
+            throw EAppError(QCoreApplication::translate(
+                                "LayoutLoader", "Classe de componente desconhecida '%1' (%2).")
                                 .arg(className, name));
         object->setObjectName(name);
         form->addComponent(object);
@@ -266,7 +306,9 @@ void LayoutLoader::applyComponents(TForm *form, const QString &resource)
             auto *field = qobject_cast<TField *>(fobj);
             if (!field || !query) {
                 delete fobj;
-                throw EAppError(QStringLiteral("Campo inválido em '%1' (%2).").arg(name, resource));
+                throw EAppError(
+                    QCoreApplication::translate("LayoutLoader", "Campo inválido em '%1' (%2).")
+                        .arg(name, resource));
             }
             field->setObjectName(fdecl.value(QLatin1String("name")).toString());
             form->addComponent(field);

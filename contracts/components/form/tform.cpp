@@ -6,6 +6,7 @@
 #include "wincontrol.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMdiSubWindow>
 
 TForm::TForm(QWidget *parent)
@@ -65,7 +66,9 @@ void TForm::addComponent(QObject *component)
     const QString name = component->objectName();
     if (!name.isEmpty()) {
         if (m_byName.contains(name))
-            throw EAppError(QStringLiteral("Componente '%1' declarado duas vezes.").arg(name));
+            throw EAppError(
+                QCoreApplication::translate("TForm", "Componente '%1' declarado duas vezes.")
+                    .arg(name));
         m_byName.insert(name, component);
     }
     m_components << component;

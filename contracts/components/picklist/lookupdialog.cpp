@@ -39,10 +39,12 @@ LookupDialog::LookupDialog(Mode mode, TQueryDataset *dataset, const QString &key
     const bool multiple = mode == Mode::Multiple;
     setObjectName(multiple ? QStringLiteral("PesquisaListaDialog")
                            : QStringLiteral("PesquisaDialog"));
-    setWindowTitle(title.isEmpty() && !multiple ? QStringLiteral("Pesquisar") : title);
+    setWindowTitle(title.isEmpty() && !multiple
+                       ? QCoreApplication::translate("LookupDialog", "Pesquisar")
+                       : title);
     setModal(true);
 
-    auto *filterLabel = new QLabel(QStringLiteral("Filtrar:"), this);
+    auto *filterLabel = new QLabel(QCoreApplication::translate("LookupDialog", "Filtrar:"), this);
     m_filterEdit = new QLineEdit(this);
     m_filterEdit->setObjectName(QStringLiteral("filterEdit"));
     m_filterEdit->setClearButtonEnabled(true);
@@ -71,12 +73,16 @@ LookupDialog::LookupDialog(Mode mode, TQueryDataset *dataset, const QString &key
 
         m_countLabel = new QLabel(this);
         m_countLabel->setObjectName(QStringLiteral("countLabel"));
-        auto *selectAll = makeButton(QStringLiteral("Marcar todos"), "selectAllButton", this);
-        auto *selectNone = makeButton(QStringLiteral("Desmarcar todos"), "selectNoneButton", this);
-        auto *ok = makeButton(QStringLiteral("OK"), "okButton", this);
+        auto *selectAll = makeButton(QCoreApplication::translate("LookupDialog", "Marcar todos"),
+                                     "selectAllButton", this);
+        auto *selectNone =
+            makeButton(QCoreApplication::translate("LookupDialog", "Desmarcar todos"),
+                       "selectNoneButton", this);
+        auto *ok = makeButton(QCoreApplication::translate("LookupDialog", "OK"), "okButton", this);
         ok->setAutoDefault(true);
         ok->setDefault(true);
-        auto *cancel = makeButton(QStringLiteral("Cancelar"), "cancelButton", this);
+        auto *cancel = makeButton(QCoreApplication::translate("LookupDialog", "Cancelar"),
+                                  "cancelButton", this);
         buttons->addWidget(selectAll);
         buttons->addWidget(selectNone);
         buttons->addWidget(m_countLabel, 1);
@@ -90,8 +96,9 @@ LookupDialog::LookupDialog(Mode mode, TQueryDataset *dataset, const QString &key
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
         updateCount();
     } else {
-        auto *ok = makeButton(QStringLiteral("OK"), "okButton", this);
-        auto *cancel = makeButton(QStringLiteral("Cancelar"), "cancelButton", this);
+        auto *ok = makeButton(QCoreApplication::translate("LookupDialog", "OK"), "okButton", this);
+        auto *cancel = makeButton(QCoreApplication::translate("LookupDialog", "Cancelar"),
+                                  "cancelButton", this);
         buttons->addStretch(1);
         buttons->addWidget(ok);
         buttons->addWidget(cancel);
@@ -247,6 +254,7 @@ void LookupDialog::markFiltered(bool mark)
 void LookupDialog::updateCount()
 {
     const qsizetype n = m_picked.size();
-    m_countLabel->setText(n == 1 ? QStringLiteral("1 selecionado")
-                                 : QStringLiteral("%1 selecionados").arg(n));
+    m_countLabel->setText(
+        n == 1 ? QCoreApplication::translate("LookupDialog", "1 selecionado")
+               : QCoreApplication::translate("LookupDialog", "%1 selecionados").arg(n));
 }

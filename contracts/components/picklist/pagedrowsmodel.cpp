@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+#include <QCoreApplication>
+
 // Positions are stored plus one, so a fresh entry of operator[] (0) means "not picked" and a
 // pick costs one hash lookup.
 void PickSet::insert(const QString &key)
@@ -66,7 +68,9 @@ PagedRowsModel::PagedRowsModel(TQueryDataset *dataset, const QString &keyField, 
     if (!keyField.isEmpty()) {
         TField *key = query->FindField(keyField);
         if (!key)
-            throw EAppError(QStringLiteral("Campo '%1' não encontrado na consulta.").arg(keyField));
+            throw EAppError(QCoreApplication::translate("PagedRowsModel",
+                                                        "Campo '%1' não encontrado na consulta.")
+                                .arg(keyField));
         m_keyIndex = query->fieldIndex(key);
     }
 }

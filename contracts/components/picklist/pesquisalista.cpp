@@ -17,7 +17,8 @@ void PesquisaLista(TDataSource *dataSource, const QString &keyField, const QStri
     Q_UNUSED(flag) // reserved: the screens always pass false
     TQueryDataset *dataset = dataSource ? dataSource->DataSet() : nullptr;
     if (!dataset || !dataset->query())
-        throw EAppError(QStringLiteral("Lista de pesquisa sem fonte de dados."));
+        throw EAppError(
+            QCoreApplication::translate("PesquisaLista", "Lista de pesquisa sem fonte de dados."));
     TADOIBQuery *query = dataset->query();
     query->Open();
 
@@ -98,7 +99,9 @@ void ScriptedPick::answer(TQueryDataset *dataset, const QString &keyField, const
     }
     for (const QString &key : std::as_const(m_keys))
         if (!existing.contains(key))
-            MensErro(QStringLiteral("%1: chave '%2' não encontrada.").arg(title, key), true);
+            MensErro(QCoreApplication::translate("PesquisaLista", "%1: chave '%2' não encontrada.")
+                         .arg(title, key),
+                     true);
 
     // Ordered as the dialog orders its pick: in the order picked, each key once.
     PickSet picked;
