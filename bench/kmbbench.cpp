@@ -13,6 +13,7 @@
 #include "reportdesigner.h"
 #include "reportpreview.h"
 #include "reportsql.h"
+#include "screencriteria.h"
 #include "ui_floorbase.h"
 #include "ui_floorscreen.h"
 

@@ -9,8 +9,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMdiArea>
+#include <QSettings>
 #include <QTimer>
 
 #include <cstdio>
@@ -49,19 +52,48 @@ TdtmDBGeral::Settings databaseSettings(const HostSettings &host)
     return s;
 }
 
+QtMessageHandler g_qtMessageHandler = nullptr;
+
+// Qt's platform plugins tell what an offscreen or bare session lacks (no runtime directory, no
+// raising of windows): noise to whoever reads standard error. Everything else goes on.
+void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    static const char *const noise[] = {"XDG_RUNTIME_DIR not set", "This plugin does not support"};
+    if (type != QtCriticalMsg && type != QtFatalMsg)
+        for (const char *known : noise)
+            if (text.contains(QLatin1String(known)))
+                return;
+    if (g_qtMessageHandler) {
+        g_qtMessageHandler(type, context, text);
+        return;
+    }
+    ReportCli::printLine(stderr, qFormatLogMessage(type, context, text));
+}
+
+// A configuration named on the command line must be there and be an INI file.
+QString configurationError(const QString &path)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        return QCoreApplication::translate("Host",
+                                           "O arquivo de configuração \"%1\" é um diretório.")
+            .arg(QDir::toNativeSeparators(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return QCoreApplication::translate(
+                   "Host", "Não foi possível ler o arquivo de configuração \"%1\": %2")
+            .arg(QDir::toNativeSeparators(path), file.errorString());
+    if (QSettings(path, QSettings::IniFormat).status() != QSettings::NoError)
+        return QCoreApplication::translate("Host",
+                                           "O arquivo de configuração \"%1\" não é um INI válido.")
+            .arg(QDir::toNativeSeparators(path));
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // A report run shows no window: the platform is chosen before the application exists.
-    const bool reportRun = ReportCli::requested(argc, argv);
-    if (reportRun && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    HostApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kmbhost"));
-    QApplication::setApplicationDisplayName(
-        QCoreApplication::translate("Host", "Orçamento de Eventos"));
-    installBrazilianLocale();
+    g_qtMessageHandler = qInstallMessageHandler(dropPlatformNoise);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate("Host", "Orçamento de Eventos"));
@@ -84,23 +116,49 @@ int main(int argc, char *argv[])
         QStringLiteral("DIR"));
     parser.addOptions({configOption, openOption, shotOption, modulesOption});
     ReportCli::addOptions(parser);
-    if (reportRun) {
-        // A bad command line of a report run ends with its own status.
+
+    // The command line is read before the application exists, so a bad one or --help ends
+    // with its status without a display.
+    QString configFile;
+    {
+        QCoreApplication probe(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("kmbhost"));
         if (!parser.parse(QCoreApplication::arguments())) {
-            fprintf(stderr, "%s\n", parser.errorText().toUtf8().constData());
+            ReportCli::printLine(stderr,
+                                 parser.errorText() + QStringLiteral(" Veja kmbhost --help."));
             return ReportCli::UsageError;
         }
-        if (parser.isSet(QStringLiteral("help")))
-            parser.showHelp(0);
-    } else {
-        parser.process(app);
+        if (parser.isSet(QStringLiteral("help"))) {
+            ReportCli::printLine(stdout, parser.helpText());
+            return ReportCli::Success;
+        }
+        configFile = parser.value(configOption);
+        if (!configFile.isEmpty()) {
+            const QString error = configurationError(configFile);
+            if (!error.isEmpty()) {
+                ReportCli::printLine(stderr, error);
+                return ReportCli::UsageError;
+            }
+        } else {
+            configFile =
+                QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kmb.ini"));
+        }
+        configFile = QFileInfo(configFile).absoluteFilePath();
     }
 
-    QString configFile = parser.value(configOption);
-    if (configFile.isEmpty())
-        configFile =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kmb.ini"));
-    configFile = QFileInfo(configFile).absoluteFilePath();
+    // A report run shows no window: the platform is chosen before the application exists.
+    const bool reportRun = parser.isSet(QStringLiteral("report"));
+    if (reportRun && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The screen's handshake with the application server gives up without a message, and a
+    // report does not need it: a report run does not log it either (QT_LOGGING_RULES can).
+    if (reportRun)
+        QLoggingCategory::setFilterRules(QStringLiteral("kmb.netconnection.warning=false"));
+    HostApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kmbhost"));
+    QApplication::setApplicationDisplayName(
+        QCoreApplication::translate("Host", "Orçamento de Eventos"));
+    installBrazilianLocale();
 
     TApplication application;
     application.setSettings(HostSettings::read(configFile));

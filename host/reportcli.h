@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 class QCommandLineParser;
 
 // Runs a report without a window: kmbhost --report CODE [--layout N] --criteria FILE
@@ -18,10 +20,10 @@ enum Status {
     Failed = 4,     // database, module, report definition or output file
 };
 
-// True when the command line asks for a report run; read before the application object
-// exists, so the run can choose the offscreen platform.
-bool requested(int argc, char **argv);
 void addOptions(QCommandLineParser &parser);
+
+// One line of text on a stream, whole (a NUL inside does not cut it) and at once.
+void printLine(FILE *stream, const QString &text);
 
 // The run itself, once the application object and the data module exist. Messages go to
 // standard error, the path written and its line count to standard output.

@@ -97,6 +97,12 @@ void TfrmRelForn::loaded()
                 .arg(#Name));
     KMB61200_MEMBERS(KMB61200_FILL_MEMBER)
 #undef KMB61200_FILL_MEMBER
+    // What each list button hands to its pick list, for criteria written without opening it.
+    bindPickList(sbtFornecedor, &LisForn);
+    bindPickList(sbtCliente, &LisCli);
+    bindPickList(sbtEvento, &LisEvento);
+    bindPickList(sbtServico, &LisServ);
+    bindPickList(sbtProduto, &LisProd);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "criteriafile.h"
 #include "dateedit.h"
 #include "reportdesigner.h"
+#include "screencriteria.h"
 #include "testsupport.h"
 
 #include <QAbstractItemModel>
@@ -108,11 +109,17 @@ class tst_Cli : public QObject
         return m_dir.filePath(QStringLiteral("f%1%2").arg(++m_files).arg(suffix));
     }
 
-    CliResult runCli(const QStringList &args)
+    // Without display: no platform named, no X or Wayland display.
+    CliResult runCli(const QStringList &args, bool display = true)
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (display) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        } else {
+            for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                env.remove(QString::fromLatin1(name));
+        }
         p.setProcessEnvironment(env);
         p.start(moduleDir() + QStringLiteral("/kmbhost"), args);
         CliResult r;
@@ -437,6 +444,7 @@ private slots:
         QVERIFY2(cli.status == 0, qPrintable(cli.err));
         const QByteArray fromCli = readAll(cliCsv);
         QCOMPARE(csvRows(fromCli), rows);
+        QCOMPARE(cli.err, QString()); // not even Qt's notes on the platform
         QCOMPARE(cli.out.trimmed(), QStringLiteral("%1: %2 linha%3")
                                         .arg(QDir::toNativeSeparators(cliCsv))
                                         .arg(rows)
@@ -472,6 +480,8 @@ private slots:
         const QString png = tempPath(QStringLiteral(".png"));
         const CliResult cli = runReport("filial=1\n", png);
         QVERIFY2(cli.status == 0, qPrintable(cli.err));
+        QCOMPARE(cli.out.trimmed(), QDir::toNativeSeparators(png) + QStringLiteral(": 5 linhas"));
+        QCOMPARE(cli.err, QString()); // not even Qt's notes on the platform
         const QImage shot(png);
         QVERIFY(!shot.isNull());
         QVERIFY(shot.width() > 300 && shot.height() > 300);
@@ -761,6 +771,190 @@ private slots:
         QCOMPARE(cli.status, 4);
         QVERIFY2(cli.err.contains(message), qPrintable(cli.err));
         QVERIFY(!QFile::exists(out));
+    }
+
+    // --- What a key may hold, and input that is too much -------------------------------------
+
+    // Keys with a line break, a tab, blanks at either end or a backslash: Ctrl+Shift+S writes
+    // them escaped, one line each, and the command line running that file picks the same keys
+    // and writes the same report as the screen.
+    void awkwardKeysRoundTrip()
+    {
+        m_db->exec(QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES "
+                                  "('0003', 'Chaves')"));
+        m_db->exec(QStringLiteral(
+            "INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, NRINSJURFORN, NMRAZSOCFORN, "
+            "NMFANTFORN) VALUES (char(70, 10, 102, 105, 108, 105, 97, 108, 61, 50), 'J', "
+            "'11222333000181', 'Quebra', 'Q'), (char(70, 9, 54), 'J', '11222333000181', "
+            "'Tabulação', 'T'), (' F7', 'J', '11222333000181', 'Espaço antes', 'E'), "
+            "('F8 ', 'J', '11222333000181', 'Espaço depois', 'D'), ('F\\9', 'J', "
+            "'11222333000181', 'Barra', 'B')"));
+        m_db->exec(QStringLiteral(
+            "INSERT INTO ORCAEVENTO (CDFILIAL, NRORCAEVENTO, DTEVENTO, CDCLIENTE, CDTIPOEVENTO) "
+            "VALUES ('0003', '0000000030', '2024-06-01', 'C001', '001')"));
+        m_db->exec(QStringLiteral(
+            "INSERT INTO ITORCAEVENTO (CDFILIAL, NRORCAEVENTO, NRITEM, CDTPSERVEVEN, CDFORNECED, "
+            "CDPRODUTO, QTITEM, VRUNITARIO) VALUES "
+            "('0003', '0000000030', 1, '001', char(70, 10, 102, 105, 108, 105, 97, 108, 61, 50), "
+            "'P1', 1, 1), ('0003', '0000000030', 2, '001', char(70, 9, 54), 'P1', 1, 1), "
+            "('0003', '0000000030', 3, '001', ' F7', 'P1', 1, 1), "
+            "('0003', '0000000030', 4, '001', 'F8 ', 'P1', 1, 1), "
+            "('0003', '0000000030', 5, '001', 'F\\9', 'P1', 1, 1), "
+            "('0003', '0000000030', 6, '001', 'F001', 'P1', 1, 1)"));
+
+        openScreen();
+        enterInScreen(0, {"medCDFilial=3"},
+                      {"rbtLisForn|sbtFornecedor|Quebra;Tabulação;Espaço antes;Espaço depois;"
+                       "Barra"});
+        const QString written = tempPath(QStringLiteral(".txt"));
+        form->saveCriteria(written);
+        const QByteArray text = readAll(written);
+        QVERIFY2(!text.contains("\nfilial=2"), text.constData()); // no line injected
+        const CriteriaFile file = CriteriaFile::parse(text);
+        QStringList keys;
+        for (const CriteriaLine &l : file.lines)
+            if (l.name == QLatin1String("fornecedor.chave"))
+                keys << l.value;
+        // The keys as the pick list holds them (trailing blanks are dropped by the list for
+        // every key, as fixed-width codes end in them).
+        QStringList expected{QStringLiteral("F\nfilial=2"), QStringLiteral("F\t6"),
+                             QStringLiteral(" F7"), QStringLiteral("F8"), QStringLiteral("F\\9")};
+        keys.sort();
+        expected.sort();
+        QCOMPARE(keys, expected);
+        QCOMPARE(file.lines.first().value, QStringLiteral("0003"));
+
+        const QByteArray fromScreen = screenSaveAs(tempPath(QStringLiteral(".csv")));
+        QVERIFY(m_presenter->texts().isEmpty());
+        const QString cliCsv = tempPath(QStringLiteral(".csv"));
+        const CliResult cli = runReportFile(written, cliCsv);
+        QVERIFY2(cli.status == 0, qPrintable(cli.err + QString::fromUtf8(text)));
+        QCOMPARE(readAll(cliCsv), fromScreen);
+        QCOMPARE(csvRows(fromScreen), 5); // the five picked, not F001
+    }
+
+    // Input beyond reason is refused at once, naming the line, and a message never quotes a
+    // whole long value nor stops at a NUL.
+    void oversizedInput_data()
+    {
+        QTest::addColumn<QByteArray>("criteria"); // "DEVZERO": the endless device
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("endless device") << QByteArray("DEVZERO") << 2 << QStringLiteral("Linha 1:");
+        QTest::newRow("file over 1 MiB")
+            << QByteArray("filial=1\n" + QByteArray(1100 * 1024, '#')) << 2
+            << QStringLiteral("Linha 2: o arquivo de critérios passa de 1024 KiB.");
+        QTest::newRow("line over 64 KiB")
+            << QByteArray("filial=1\nfornecedor.chave=" + QByteArray(70 * 1024, 'k') + "\n") << 2
+            << QStringLiteral("Linha 2: a linha passa de 64 KiB.");
+        QTest::newRow("long choice value")
+            << QByteArray("filial=1\ncliente=" + QByteArray(60 * 1024, 'v') + "\n") << 2
+            << QStringLiteral("(61440 caracteres)");
+        QTest::newRow("long key") << QByteArray("filial=1\nfornecedor=Lista\nfornecedor.chave=" +
+                                                QByteArray(60 * 1024, 'k') + "\n")
+                                  << 3 << QStringLiteral("(61440 caracteres)' não encontrada.");
+        QTest::newRow("NUL inside a key")
+            << QByteArray("filial=1\nfornecedor=Lista\nfornecedor.chave=A\0B\n", 47) << 3
+            << QStringLiteral("chave 'A\\0B' não encontrada.");
+    }
+    void oversizedInput()
+    {
+        QFETCH(QByteArray, criteria);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString out = tempPath(QStringLiteral(".csv"));
+        const CliResult cli = criteria == "DEVZERO"
+                                  ? runReportFile(QStringLiteral("/dev/zero"), out)
+                                  : runReport(criteria, out);
+        QCOMPARE(cli.status, status);
+        QVERIFY2(cli.err.contains(message), qPrintable(cli.err.left(2000)));
+        QVERIFY2(cli.err.size() < 1000, qPrintable(cli.err.left(2000)));
+        QVERIFY(!QFile::exists(out));
+    }
+
+    // Values the window's edits would take but the report cannot mean.
+    void valuesTheFileRefuses_data()
+    {
+        QTest::addColumn<QByteArray>("criteria");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("budget with letters")
+            << QByteArray("filial=1\norcamento_de=abc\n")
+            << QStringLiteral("Linha 2: o valor \"abc\" de \"orcamento_de\" deve ter só dígitos.");
+        QTest::newRow("budget end with a blank")
+            << QByteArray("filial=1\norcamento_de=1\norcamento_ate=1 2\n")
+            << QStringLiteral("Linha 3: o valor \"1 2\" de \"orcamento_ate\"");
+        QTest::newRow("date before 1900")
+            << QByteArray("filial=1\ndata_de=30/12/1899\n")
+            << QStringLiteral("Linha 2: a data \"30/12/1899\" de \"data_de\" é anterior a "
+                              "01/01/1900.");
+        QTest::newRow("end date before 1900")
+            << QByteArray("filial=1\ndata_de=\ndata_ate=01/01/0001\n")
+            << QStringLiteral("Linha 3: a data");
+    }
+    void valuesTheFileRefuses()
+    {
+        QFETCH(QByteArray, criteria);
+        QFETCH(QString, message);
+        const QString out = tempPath(QStringLiteral(".csv"));
+        const CliResult cli = runReport(criteria, out);
+        QCOMPARE(cli.status, 2);
+        QVERIFY2(cli.err.contains(message), qPrintable(cli.err));
+        QVERIFY(!QFile::exists(out));
+    }
+
+    // The window's budget edit still takes any text of its length.
+    void budgetEditTakesAnyText()
+    {
+        openScreen();
+        typeInto(QStringLiteral("medCDFilial"), QStringLiteral("1"));
+        typeInto(QStringLiteral("medDeOrc"), QStringLiteral("abc"));
+        QVERIFY(get<QLineEdit>(QStringLiteral("medDeOrc"))->text().contains(QStringLiteral("abc")));
+    }
+
+    // Exit statuses as the README has them, with or without a display.
+    void exitStatuses_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // in standard error, or standard output for 0
+
+        for (const bool display : {true, false}) {
+            const char *tag = display ? "offscreen" : "no display";
+            QTest::addRow("--bogus, %s", tag) << QStringList{"--bogus"} << display << 2 << "bogus";
+            QTest::addRow("--help, %s", tag) << QStringList{"--help"} << display << 0 << "--report";
+            QTest::addRow("report run, --bogus, %s", tag)
+                << QStringList{"--report", "KMB612", "--bogus"} << display << 2 << "bogus";
+            QTest::addRow("missing --config, %s", tag)
+                << QStringList{"--config", "/nonexistent/kmb.ini"} << display << 2
+                << "/nonexistent/kmb.ini";
+            QTest::addRow("report run, missing --config, %s", tag)
+                << QStringList{"--report",   "KMB612", "--config", "/nonexistent/kmb.ini",
+                               "--criteria", "CRIT",   "--out",    "x.csv"}
+                << display << 2 << "/nonexistent/kmb.ini";
+            QTest::addRow("report run, --config a folder, %s", tag)
+                << QStringList{"--report",   "KMB612", "--config", "/tmp",
+                               "--criteria", "CRIT",   "--out",    "x.csv"}
+                << display << 2 << "\"/tmp\"";
+        }
+    }
+    void exitStatuses()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, display);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString crit = tempPath(QStringLiteral(".txt"));
+        writeFile(crit, "filial=1\n");
+        args.replaceInStrings(QStringLiteral("CRIT"), crit);
+        args.replaceInStrings(QStringLiteral("x.csv"), tempPath(QStringLiteral(".csv")));
+        const CliResult cli = runCli(args, display);
+        QCOMPARE(cli.status, status);
+        const QString text = status == 0 ? cli.out : cli.err;
+        QVERIFY2(text.contains(message), qPrintable(cli.err + cli.out));
+        if (status == 0)
+            QCOMPARE(cli.err, QString());
     }
 };
 

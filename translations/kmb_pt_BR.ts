@@ -34,6 +34,18 @@
 <context>
     <name>Host</name>
     <message>
+        <source>O arquivo de configuração &quot;%1&quot; é um diretório.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Não foi possível ler o arquivo de configuração &quot;%1&quot;: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>O arquivo de configuração &quot;%1&quot; não é um INI válido.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Orçamento de Eventos</source>
         <translation type="unfinished"></translation>
     </message>
@@ -194,10 +206,6 @@
         <source>Lista de pesquisa sem fonte de dados.</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>%1: chave &apos;%2&apos; não encontrada.</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 <context>
     <name>Pkg_KMB61200</name>
@@ -208,46 +216,6 @@
 </context>
 <context>
     <name>ReportCli</name>
-    <message>
-        <source>A operação foi interrompida sem mensagem.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>(linha %1 do arquivo de critérios)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>O módulo %1 não abriu a tela do relatório %2.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>A janela da tela %1 não pôde ser ativada.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>O relatório %1 não tem o leiaute &quot;%2&quot;. Leiautes: %3.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>A tela não tem a ação de visualizar.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>A visualização não foi aberta.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Não foi possível gravar o arquivo &quot;%1&quot;.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>A tela não tem a ação de salvar como.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>O relatório não foi gravado.</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message>
         <source>Gera o relatório do código sem abrir a janela (com --criteria e --out).</source>
         <translation type="unfinished"></translation>
@@ -261,10 +229,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Arquivo a gravar: .pdf ou .csv.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Código de relatório inválido em --report: &quot;%1&quot;.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -273,15 +237,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Informe o arquivo a gravar em --out (.pdf ou .csv).</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>O arquivo de --out deve terminar em .pdf, .csv ou .png: &quot;%1&quot;.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Relatório desconhecido: %1. Nenhum módulo em %2 o declara.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A operação foi interrompida sem mensagem.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -5,10 +5,15 @@
 #include "criteriafile.h"
 #include "errors.h"
 #include "reportdesigner.h"
+#include "reportpreview.h"
+#include "screencriteria.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QScopeGuard>
 
 void registerFormsComponents()
 {
@@ -72,6 +77,63 @@ void TfrmDadosGerRel::saveCriteria(const QString &path)
     ScreenCriteria(this).current().save(path);
 }
 
+void TfrmDadosGerRel::bindPickList(const TButtonFlat *listButton, const QString *list)
+{
+    m_pickLists.insert(listButton, list);
+}
+
+std::optional<QString> TfrmDadosGerRel::pickedList(const TButtonFlat *listButton) const
+{
+    const QString *list = m_pickLists.value(listButton);
+    if (!list)
+        return std::nullopt;
+    return *list;
+}
+
+QString TfrmDadosGerRel::reportCode() const
+{
+    return lblCodRel->text();
+}
+
+QString TfrmDadosGerRel::screenCode() const
+{
+    return lblCodTela->text();
+}
+
+BatchScreen::Output TfrmDadosGerRel::runInto(const QString &path)
+{
+    const bool picture = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    TButtonFlat *button = picture ? sbtPreview : sbtSalvarComo;
+    if (!button || !button->OnClick)
+        throw EAppError(QStringLiteral("A tela %1 não tem a ação de %2.")
+                            .arg(screenCode(), picture ? QStringLiteral("visualizar")
+                                                       : QStringLiteral("salvar como")));
+    if (!picture) {
+        // The screen's own handler: its checks, then the base action writing to the path.
+        const QString asked = std::exchange(m_saveAsPath, path);
+        const auto restore = qScopeGuard([&] { m_saveAsPath = asked; });
+        m_lastSavedPath.clear();
+        button->OnClick(button);
+        return {m_lastSavedPath, m_lastSavedPath.isEmpty() ? -1 : rpddPadrao->lastLineCount()};
+    }
+
+    // A picture of the preview as the user would see it: the screen's own preview action,
+    // then its window once the whole report is read and the first page painted.
+    ReportPreviewDialog *before = rpddPadrao->lastPreview();
+    button->OnClick(button);
+    ReportPreviewDialog *preview = rpddPadrao->lastPreview();
+    if (!preview || preview == before)
+        return {};
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1500 || (preview->isReading() && settle.elapsed() < 30000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!preview->grab().save(path))
+        throw EAppError(QStringLiteral("Não foi possível gravar o arquivo \"%1\".")
+                            .arg(QDir::toNativeSeparators(path)));
+    return {path, rpddPadrao->lastLineCount()};
+}
+
 void TfrmDadosGerRel::salvarCriteriosClick()
 {
     const QString code = lblCodRel->text();
@@ -82,12 +144,11 @@ void TfrmDadosGerRel::salvarCriteriosClick()
     if (path.isEmpty())
         return;
     saveCriteria(path);
-    messagePresenter()->show(MessagePresenter::Kind::Information,
-                             QStringLiteral("Critérios gravados em '%1'.\n\nPara gerar o relatório "
-                                            "sem a janela:\nkmbhost --report %2 --layout %3 "
-                                            "--criteria \"%1\" --out RELATORIO.pdf")
-                                 .arg(QDir::toNativeSeparators(path), code,
-                                      QString::number(cbbReportNames->currentIndex())));
+    messagePresenter()->show(
+        MessagePresenter::Kind::Information,
+        QStringLiteral("Critérios gravados em '%1'.\n\nPara gerar o relatório sem a janela:\n%2")
+            .arg(QDir::toNativeSeparators(path),
+                 commandLineHint(code, cbbReportNames->currentIndex(), path)));
 }
 
 QString TfrmDadosGerRel::reportsDirectory()

@@ -1,16 +1,20 @@
 #pragma once
 
+#include "batchscreen.h"
 #include "controls.h"
 #include "forms_global.h"
 #include "messages.h"
 #include "tform.h"
 
+#include <QHash>
+
 class TReportDesignerDialog;
 
 // Base of every report-criteria screen: the report layout list of the screen's report code,
 // the screen and report codes, the message table, the report runner, and the preview, print
-// and save-as actions. A derived screen places its criteria inside grbDadosRel.
-class FORMS_EXPORT TfrmDadosGerRel : public TForm
+// and save-as actions. A derived screen places its criteria inside grbDadosRel. Runs without a
+// window reach it as a BatchScreen.
+class FORMS_EXPORT TfrmDadosGerRel : public TForm, public BatchScreen
 {
     Q_OBJECT
 public:
@@ -45,13 +49,25 @@ public:
     using ReportRunner = std::function<void(ReportAction action, int reportIndex)>;
     void setReportRunner(ReportRunner runner) { m_runner = std::move(runner); }
 
-    // Path the next save-as writes to without asking (command-line runs); empty asks the user.
+    // Path the next save-as writes to without asking; empty asks the user.
     void setSaveAsPath(const QString &path) { m_saveAsPath = path; }
     QString lastSavedPath() const { return m_lastSavedPath; }
 
+    // The pick-list string a list button hands to its pick list (a derived screen binds each
+    // of its list buttons once its layout is loaded), so the criteria can be read without
+    // opening the list.
+    void bindPickList(const TButtonFlat *listButton, const QString *list);
+
+    // BatchScreen
+    TForm *batchForm() override { return this; }
+    QString reportCode() const override;
+    QString screenCode() const override;
+    TComboBox *layoutList() const override { return cbbReportNames; }
+    std::optional<QString> pickedList(const TButtonFlat *listButton) const override;
+    Output runInto(const QString &path) override;
+
     // Writes the criteria the screen holds to a criteria file (criteriafile.h), so the same
-    // report can run without the window. Raises EAppError when the file cannot be written;
-    // a failure while reading a picked list propagates.
+    // report can run without the window. Raises EAppError when the file cannot be written.
     void saveCriteria(const QString &path);
     // Ctrl+Shift+S: asks for a file name, writes the criteria to it and tells how to run them.
     void salvarCriteriosClick();
@@ -68,6 +84,7 @@ private:
     QString m_definitionsError;
     QString m_saveAsPath;
     QString m_lastSavedPath;
+    QHash<const TButtonFlat *, const QString *> m_pickLists;
 };
 
 // Registers the forms library's components with the layout loader.

@@ -71,7 +71,7 @@ void reportException(std::exception_ptr error)
         text = QCoreApplication::translate("Errors", "Erro inesperado.");
     }
     try {
-        messagePresenter()->show(MessagePresenter::Kind::Error, text);
+        messagePresenter()->showFailure(text);
     } catch (...) {
         // A presenter that fails has nobody left to report to.
     }

@@ -1,23 +1,24 @@
-#include "criteriafile.h"
+#include "screencriteria.h"
 
-#include "Dadosgerrel.h"
+#include "batchscreen.h"
+#include "controls.h"
 #include "dateedit.h"
 #include "mask.h"
 #include "pesquisalista.h"
+#include "scriptedpick.h"
+#include "tform.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 namespace {
 
 const char kCriterionProperty[] = "Criterio";
 const char kListChoiceProperty[] = "CriterioLista";
+const char kFormatProperty[] = "CriterioFormato";
 
 QString caption(const TRadioButton *radio)
 {
@@ -68,6 +69,11 @@ public:
             ++m_errors;
         m_previous->show(kind, text);
     }
+    void showFailure(const QString &text) override
+    {
+        ++m_errors;
+        m_previous->showFailure(text);
+    }
     // Ends the entering once a message was shown; the message is the user's explanation.
     void stopOnError() const
     {
@@ -82,82 +88,6 @@ private:
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
-// The file
-
-ECriteriaError::ECriteriaError(int line, const QString &message)
-    : EAppError(line > 0 ? QStringLiteral("Linha %1: %2").arg(line).arg(message) : message)
-    , line(line)
-{}
-
-CriteriaFile CriteriaFile::parse(const QByteArray &data)
-{
-    static const QRegularExpression namePattern(QStringLiteral("^[a-z0-9_]+(\\.[a-z0-9_]+)*$"));
-    CriteriaFile file;
-    const QList<QByteArray> rawLines = data.split('\n');
-    for (qsizetype i = 0; i < rawLines.size(); ++i) {
-        const int number = int(i + 1);
-        QByteArray raw = rawLines.at(i);
-        if (i == 0 && raw.startsWith("\xEF\xBB\xBF"))
-            raw.remove(0, 3); // byte order mark
-        // Stateless: a sequence cut at the end of the line is an error, not pending input.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder.decode(raw);
-        if (decoder.hasError())
-            throw ECriteriaError(number, QStringLiteral("o texto não está em UTF-8."));
-        const QString trimmed = text.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
-            continue;
-        const qsizetype eq = trimmed.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            throw ECriteriaError(number, QStringLiteral("linha malformada, esperado nome=valor: "
-                                                        "\"%1\".")
-                                             .arg(trimmed));
-        const QString name = trimmed.left(eq).trimmed().toLower();
-        if (name.isEmpty())
-            throw ECriteriaError(number, QStringLiteral("linha malformada, falta o nome do "
-                                                        "critério antes de '='."));
-        if (!namePattern.match(name).hasMatch())
-            throw ECriteriaError(number,
-                                 QStringLiteral("nome de critério inválido: \"%1\".").arg(name));
-        file.lines << CriteriaLine{number, name, trimmed.mid(eq + 1).trimmed()};
-    }
-    return file;
-}
-
-CriteriaFile CriteriaFile::load(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw ECriteriaError(0, QStringLiteral("Não foi possível ler o arquivo de critérios "
-                                               "'%1': %2")
-                                    .arg(QDir::toNativeSeparators(path), f.errorString()));
-    return parse(f.readAll());
-}
-
-QByteArray CriteriaFile::toUtf8() const
-{
-    QString text;
-    for (const QString &comment : comments)
-        text += QStringLiteral("# %1\n").arg(comment);
-    if (!comments.isEmpty())
-        text += QLatin1Char('\n');
-    for (const CriteriaLine &line : lines)
-        text += QStringLiteral("%1=%2\n").arg(line.name, line.value);
-    return text.toUtf8();
-}
-
-void CriteriaFile::save(const QString &path) const
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(toUtf8()) < 0 || !f.commit())
-        throw EAppError(QStringLiteral("Não foi possível gravar o arquivo de critérios '%1': %2")
-                            .arg(QDir::toNativeSeparators(path), f.errorString()));
-}
-
-// ---------------------------------------------------------------------------------------------
-// The criteria of a screen
-
 QStringList ScreenCriteria::Criterion::choiceCaptions() const
 {
     QStringList captions;
@@ -166,9 +96,11 @@ QStringList ScreenCriteria::Criterion::choiceCaptions() const
     return captions;
 }
 
-ScreenCriteria::ScreenCriteria(TfrmDadosGerRel *form)
-    : m_form(form)
+ScreenCriteria::ScreenCriteria(BatchScreen *screen)
+    : m_screen(screen)
+    , m_form(screen->batchForm())
 {
+    TForm *form = m_form;
     QHash<QString, qsizetype> byName;
     auto criterionFor = [&](const QString &name, Criterion::Kind kind, QWidget *w) -> Criterion & {
         auto it = byName.constFind(name);
@@ -201,7 +133,14 @@ ScreenCriteria::ScreenCriteria(TfrmDadosGerRel *form)
         } else if (qobject_cast<TDateEditPlus *>(w)) {
             criterionFor(name, Criterion::Kind::Date, w).control = w;
         } else if (qobject_cast<QLineEdit *>(w) && dynamic_cast<TWinControl *>(w)) {
-            criterionFor(name, Criterion::Kind::Text, w).control = w;
+            Criterion &c = criterionFor(name, Criterion::Kind::Text, w);
+            c.control = w;
+            const QString format = w->property(kFormatProperty).toString().trimmed();
+            if (format == QLatin1String("digitos"))
+                c.digitsOnly = true;
+            else if (!format.isEmpty())
+                throw EAppError(QStringLiteral("Formato de critério '%1' desconhecido em '%2'.")
+                                    .arg(format, w->objectName()));
         } else {
             throw EAppError(
                 QStringLiteral("O componente '%1' não pode ser um critério.").arg(w->objectName()));
@@ -233,20 +172,18 @@ const ScreenCriteria::Criterion *ScreenCriteria::find(const QString &name) const
 CriteriaFile ScreenCriteria::current() const
 {
     CriteriaFile file;
-    const QString code = m_form->lblCodRel->text();
-    const int layout = m_form->cbbReportNames->currentIndex();
+    const QString code = m_screen->reportCode();
+    const int layout = m_screen->layoutList()->currentIndex();
     file.comments << QStringLiteral("Critérios do relatório %1, leiaute %2 (%3).")
                          .arg(code)
                          .arg(layout)
-                         .arg(m_form->cbbReportNames->currentText())
+                         .arg(m_screen->layoutList()->currentText())
                   << QStringLiteral("Gravados em %1.")
                          .arg(QDateTime::currentDateTime().toString(
                              QStringLiteral("dd/MM/yyyy HH:mm")))
                   << QStringLiteral("Para gerar o relatório sem a janela:")
-                  << QStringLiteral("  kmbhost --report %1 --layout %2 --criteria ESTE_ARQUIVO "
-                                    "--out RELATORIO.pdf (ou .csv)")
-                         .arg(code)
-                         .arg(layout);
+                  << QStringLiteral("  ") +
+                         commandLineHint(code, layout, QStringLiteral("ESTE_ARQUIVO"));
 
     for (const Criterion &c : m_criteria) {
         switch (c.kind) {
@@ -271,18 +208,13 @@ CriteriaFile ScreenCriteria::current() const
             file.lines << CriteriaLine{0, c.name, value};
             if (!c.listButton || value.compare(c.listChoice, Qt::CaseInsensitive) != 0)
                 break;
-            // The pick-list string belongs to the screen's module: its list button's handler
-            // hands it to the pick list, which here leaves it as it is and tells its keys. The
-            // handler is called even while the button is disabled: the pick still counts then.
-            if (!c.listButton->OnClick)
-                throw EAppError(QStringLiteral("O botão de lista '%1' não tem manipulador.")
+            // The pick-list string the list button would hand to its pick list; it counts even
+            // while the button is disabled.
+            const std::optional<QString> list = m_screen->pickedList(c.listButton);
+            if (!list)
+                throw EAppError(QStringLiteral("O botão de lista '%1' não tem lista.")
                                     .arg(c.listButton->objectName()));
-            ScriptedPick keep(ScriptedPick::Mode::Keep);
-            c.listButton->OnClick(c.listButton);
-            if (keep.calls() == 0)
-                throw EAppError(QStringLiteral("O botão de lista '%1' não abriu a lista.")
-                                    .arg(c.listButton->objectName()));
-            for (const QString &key : keep.receivedKeys())
+            for (const QString &key : pickListKeys(*list))
                 file.lines << CriteriaLine{0, c.keyName(), key};
             break;
         }
@@ -293,13 +225,13 @@ CriteriaFile ScreenCriteria::current() const
 
 void ScreenCriteria::selectLayout(int index)
 {
-    TComboBox *combo = m_form->cbbReportNames;
+    TComboBox *combo = m_screen->layoutList();
     if (index < 0 || index >= combo->count()) {
         QStringList names;
         for (int i = 0; i < combo->count(); ++i)
             names << QStringLiteral("%1 = %2").arg(i).arg(combo->itemText(i));
         throw ECriteriaError(0, QStringLiteral("O relatório %1 não tem o leiaute %2. Leiautes: %3.")
-                                    .arg(m_form->lblCodRel->text())
+                                    .arg(m_screen->reportCode())
                                     .arg(index)
                                     .arg(names.isEmpty() ? QStringLiteral("nenhum")
                                                          : names.join(QStringLiteral("; "))));
@@ -332,7 +264,7 @@ void ScreenCriteria::enter(const CriteriaFile &file)
     if (!m_form->window()->isActiveWindow())
         throw EAppError(QStringLiteral("A janela da tela %1 não está ativa: os critérios não "
                                        "podem ser informados.")
-                            .arg(m_form->lblCodTela->text()));
+                            .arg(m_screen->screenCode()));
 
     // The whole file is checked against the screen before anything is entered.
     QStringList known;
@@ -352,9 +284,10 @@ void ScreenCriteria::enter(const CriteriaFile &file)
                 c = nullptr;
         }
         if (!c)
-            throw ECriteriaError(line.line, QStringLiteral("critério desconhecido \"%1\". "
-                                                           "Critérios desta tela: %2.")
-                                                .arg(line.name, known.join(QStringLiteral(", "))));
+            throw ECriteriaError(line.line,
+                                 QStringLiteral("critério desconhecido \"%1\". "
+                                                "Critérios desta tela: %2.")
+                                     .arg(shownValue(line.name), known.join(QStringLiteral(", "))));
         Entry &entry = entries[c];
         if (isKey) {
             if (line.value.isEmpty())
@@ -378,11 +311,26 @@ void ScreenCriteria::enter(const CriteriaFile &file)
             if (!entry.radio)
                 throw ECriteriaError(line.line,
                                      QStringLiteral("valor \"%1\" inválido para \"%2\"; use %3.")
-                                         .arg(line.value, c->name,
+                                         .arg(shownValue(line.value), c->name,
                                               c->choiceCaptions().join(QStringLiteral(" ou "))));
         }
+        if (c->digitsOnly) {
+            static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
+            if (!digits.match(line.value).hasMatch())
+                throw ECriteriaError(line.line, QStringLiteral("o valor \"%1\" de \"%2\" deve ter "
+                                                               "só dígitos.")
+                                                    .arg(shownValue(line.value), c->name));
+        }
+        if (c->kind == Criterion::Kind::Date && !line.value.isEmpty()) {
+            // Earlier dates are the edits' "no date": a range would silently open.
+            const QDate date = QDate::fromString(line.value, QStringLiteral("dd/MM/yyyy"));
+            if (date.isValid() && date.year() < 1900)
+                throw ECriteriaError(line.line, QStringLiteral("a data \"%1\" de \"%2\" é anterior "
+                                                               "a 01/01/1900.")
+                                                    .arg(shownValue(line.value), c->name));
+        }
     }
-    const QString layoutName = m_form->cbbReportNames->currentText();
+    const QString layoutName = m_screen->layoutList()->currentText();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         const Criterion *c = it.key();
         Entry &entry = it.value();
@@ -440,7 +388,7 @@ void ScreenCriteria::enter(const CriteriaFile &file)
                 throw ECriteriaError(entry.line->line,
                                      QStringLiteral("o campo de \"%1\" não aceita \"%2\" (ficaria "
                                                     "\"%3\").")
-                                         .arg(c.name, value, edit->text()));
+                                         .arg(c.name, shownValue(value), shownValue(edit->text())));
             break;
         }
         case Criterion::Kind::Date: {
@@ -452,10 +400,11 @@ void ScreenCriteria::enter(const CriteriaFile &file)
                 edit->setText(value);
             watch.stopOnError();
             if (dateText(edit) != value)
-                throw ECriteriaError(entry.line->line,
-                                     QStringLiteral("o campo de \"%1\" não aceita \"%2\" (ficaria "
-                                                    "\"%3\"); use dd/mm/aaaa.")
-                                         .arg(c.name, value, dateText(edit)));
+                throw ECriteriaError(
+                    entry.line->line,
+                    QStringLiteral("o campo de \"%1\" não aceita \"%2\" (ficaria "
+                                   "\"%3\"); use dd/mm/aaaa.")
+                        .arg(c.name, shownValue(value), shownValue(dateText(edit))));
             break;
         }
         case Criterion::Kind::Choice: {
@@ -469,7 +418,7 @@ void ScreenCriteria::enter(const CriteriaFile &file)
                 throw ECriteriaError(
                     entry.firstKeyLine->line,
                     QStringLiteral("o botão de lista de \"%1\" está desabilitado.").arg(c.name));
-            ScriptedPick pick(ScriptedPick::Mode::Pick, entry.keys);
+            ScriptedPick pick(entry.keys);
             c.listButton->click();
             watch.stopOnError();
             if (pick.calls() == 0)

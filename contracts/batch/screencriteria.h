@@ -1,65 +1,28 @@
 #pragma once
 
-#include "errors.h"
-#include "forms_global.h"
+#include "batch_global.h"
+#include "criteriafile.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+class BatchScreen;
 class QWidget;
 class TButtonFlat;
-class TfrmDadosGerRel;
+class TForm;
 class TRadioButton;
-
-// A criteria file: what the criteria controls of a report screen hold, so the same report can
-// run without the window. UTF-8 text, one "name=value" per line; blank lines and lines that
-// start with '#' are skipped. Blanks around the name and the value are dropped; the value is
-// the rest of the line after the first '=', so it may hold '=', ',', ';' and quotes. Names are
-// taken without regard to case.
-struct CriteriaLine
-{
-    int line = 0; // 1-based line of the file; 0 for a line made in memory
-    QString name;
-    QString value;
-};
-
-// A criteria file that cannot be read, is malformed or does not fit the screen; the message
-// names the line.
-class FORMS_EXPORT ECriteriaError : public EAppError
-{
-public:
-    ECriteriaError(int line, const QString &message);
-    int line;
-};
-
-class FORMS_EXPORT CriteriaFile
-{
-public:
-    // Raises ECriteriaError naming the first malformed line (no '=', an empty or invalid name,
-    // text that is not UTF-8).
-    static CriteriaFile parse(const QByteArray &data);
-    // Raises ECriteriaError (line 0) when the file cannot be read.
-    static CriteriaFile load(const QString &path);
-
-    QByteArray toUtf8() const;
-    // Written to a temporary name and renamed; raises EAppError when it cannot be written.
-    void save(const QString &path) const;
-
-    QStringList comments; // written first, one "# ..." line each
-    QList<CriteriaLine> lines;
-};
 
 // The criteria of a report screen: its controls that carry the dynamic property "Criterio",
 // in tab order. Per kind of control:
 // - a TEdit or TMaskEdit, or a TDateEditPlus, is a criterion of its own; its value is its text
-//   (dates as dd/mm/yyyy, the empty text for none);
+//   (dates as dd/mm/yyyy from 01/01/1900 on, the empty text for none). An edit whose property
+//   "CriterioFormato" is "digitos" takes only digits from a file;
 // - TRadioButtons of the same name are one choice; its value is the caption of the checked
 //   button ("Todos", "Lista");
 // - a TButtonFlat of the same name is the choice's list button; for the choice named in its
 //   "CriterioLista" property it picks keys, one "<name>.chave=KEY" line per key.
-class FORMS_EXPORT ScreenCriteria
+class BATCH_EXPORT ScreenCriteria
 {
 public:
     struct Criterion
@@ -67,6 +30,7 @@ public:
         enum class Kind { Text, Date, Choice };
         QString name;
         Kind kind = Kind::Text;
+        bool digitsOnly = false;
         QWidget *control = nullptr;    // Text and Date
         QList<TRadioButton *> choices; // Choice, in tab order
         TButtonFlat *listButton = nullptr;
@@ -75,18 +39,17 @@ public:
         QStringList choiceCaptions() const;
     };
 
-    explicit ScreenCriteria(TfrmDadosGerRel *form);
+    explicit ScreenCriteria(BatchScreen *screen);
 
     const QList<Criterion> &criteria() const { return m_criteria; }
     const Criterion *find(const QString &name) const;
 
     // The criteria as they stand, of every criterion the selected layout offers (enabled and
-    // shown); the keys of a picked list are read through its list button's handler, with the
-    // pick list answered by a ScriptedPick that keeps the list. A failure of that handler
-    // (an empty lookup, a database error) propagates.
+    // shown); the keys of a picked list are the ones its list button would hand to the pick
+    // list, read without opening it.
     CriteriaFile current() const;
 
-    // Selects a report layout as the user picks it in cbbReportNames. Raises ECriteriaError
+    // Selects a report layout as the user picks it in the layout list. Raises ECriteriaError
     // (line 0) for an index the list does not hold.
     void selectLayout(int index);
 
@@ -104,7 +67,8 @@ public:
     int failedLine() const { return m_failedLine; }
 
 private:
-    TfrmDadosGerRel *m_form;
+    BatchScreen *m_screen;
+    TForm *m_form;
     QList<Criterion> m_criteria;
     int m_failedLine = 0;
 };
