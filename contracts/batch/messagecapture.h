@@ -1,7 +1,7 @@
 #pragma once
 
 #include "batch_global.h"
-#include "errors.h"
+#include "failurepresenter.h"
 
 #include <QList>
 #include <QString>
@@ -10,7 +10,7 @@
 // a refusal (an error the screen shows, MensErro) or a failure (an exception reported at the
 // event boundary: the database, a file, a report definition). Installed over the presenter in
 // use for its lifetime.
-class BATCH_EXPORT MessageCapture final : public MessagePresenter
+class BATCH_EXPORT MessageCapture final : public FailurePresenter
 {
 public:
     enum class Kind { Refusal, Failure, Warning, Information };

@@ -3,6 +3,7 @@
 #include "batchscreen.h"
 #include "controls.h"
 #include "dateedit.h"
+#include "failurepresenter.h"
 #include "mask.h"
 #include "pesquisalista.h"
 #include "scriptedpick.h"
@@ -51,7 +52,7 @@ QString dateText(const TDateEditPlus *edit)
 // Counts the error messages shown while criteria are entered (passing each on to the
 // presenter in use), so entering stops at the first refusal even where the event boundary
 // swallowed it.
-class ErrorWatch final : public MessagePresenter
+class ErrorWatch final : public FailurePresenter
 {
 public:
     ErrorWatch()
@@ -72,7 +73,10 @@ public:
     void showFailure(const QString &text) override
     {
         ++m_errors;
-        m_previous->showFailure(text);
+        if (auto *failures = dynamic_cast<FailurePresenter *>(m_previous))
+            failures->showFailure(text);
+        else
+            m_previous->show(Kind::Error, text);
     }
     // Ends the entering once a message was shown; the message is the user's explanation.
     void stopOnError() const

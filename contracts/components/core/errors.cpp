@@ -1,5 +1,7 @@
 #include "errors.h"
 
+#include "failurepresenter.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QWidget>
@@ -10,6 +12,8 @@ EAppError::EAppError(const QString &message)
 {}
 
 MessagePresenter::~MessagePresenter() = default;
+
+FailurePresenter::~FailurePresenter() = default;
 
 namespace {
 
@@ -71,7 +75,11 @@ void reportException(std::exception_ptr error)
         text = QCoreApplication::translate("Errors", "Erro inesperado.");
     }
     try {
-        messagePresenter()->showFailure(text);
+        MessagePresenter *presenter = messagePresenter();
+        if (auto *failures = dynamic_cast<FailurePresenter *>(presenter))
+            failures->showFailure(text);
+        else
+            presenter->show(MessagePresenter::Kind::Error, text);
     } catch (...) {
         // A presenter that fails has nobody left to report to.
     }

@@ -41,9 +41,6 @@ public:
     enum class Kind { Error, Warning, Information };
     virtual ~MessagePresenter();
     virtual void show(Kind kind, const QString &text) = 0;
-    // A failure reported at the event boundary (the database, a file, a report definition),
-    // as against a refusal the screen shows; an error to the user unless told apart.
-    virtual void showFailure(const QString &text) { show(Kind::Error, text); }
 };
 
 // The presenter in use; never null. Setting nullptr restores the message-box presenter.

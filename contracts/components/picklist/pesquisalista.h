@@ -19,6 +19,5 @@
 // the filter), "selectNoneButton" ("Desmarcar todos": every row under the filter, or every
 // key without one), "countLabel" (how many are picked), "okButton" ("OK", also Enter in the
 // list) and "cancelButton" ("Cancelar", also Esc). Space checks or unchecks the current row.
-// While a PickResponder is alive (pickresponder.h) it answers in place of the dialog.
 COMPONENTS_EXPORT void PesquisaLista(TDataSource *dataSource, const QString &keyField,
                                      const QString &title, bool flag, QString &list);
