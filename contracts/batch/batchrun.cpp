@@ -1,6 +1,7 @@
 #include "batchrun.h"
 
 #include "application.h"
+#include "controls.h"
 #include "messagecapture.h"
 #include "screencriteria.h"
 #include "tform.h"
