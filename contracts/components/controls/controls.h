@@ -49,6 +49,9 @@ public:
     bool fireExit();
     TForm *form() const;
     QWidget *widget() const { return m_self; }
+    // Called by the form when the control becomes its active control, and again once an action
+    // has completed the control's exit: a visit's changes are counted from here.
+    virtual void markEntered() {}
 
 protected:
     // Runs the key-down handler for a Qt key press; true when the handler swallowed the key.
@@ -63,11 +66,25 @@ COMPONENTS_EXPORT QColor systemColor(const QString &name);
 // Applies a stored "Color" to the background of an editable control.
 COMPONENTS_EXPORT void applyControlColor(QWidget *widget, const QString &colorName);
 
+// Label that, with AutoSize (the default), sizes itself to its caption, so a caption is never
+// cut whatever the font: it grows or shrinks from its left edge, or from its right edge or
+// centre when aligned so.
 class COMPONENTS_EXPORT TLabel : public QLabel, public TComponent
 {
     Q_OBJECT
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
 public:
     explicit TLabel(QWidget *parent = nullptr);
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool autoSize);
+    // Fits the label to its caption (the form calls this once its layouts are applied).
+    void adjustToCaption();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    bool m_autoSize = true;
 };
 
 class COMPONENTS_EXPORT TGroupBox : public QGroupBox, public TComponent

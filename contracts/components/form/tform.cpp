@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFont>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -218,13 +219,21 @@ void TForm::createFromLayouts()
         if (!layout.components.isEmpty())
             applyComponents(layout.components);
     }
+    // Captions in this system's fonts: a label sizes itself to its caption.
+    for (const auto &c : m_components)
+        if (auto *label = qobject_cast<TLabel *>(c.data()))
+            label->adjustToCaption();
     setFixedSize(size());
     bindAllEvents();
     resolveAll();
     for (const auto &c : m_components)
         if (auto *w = qobject_cast<QWidget *>(c.data()))
-            if (dynamic_cast<TWinControl *>(w))
+            if (dynamic_cast<TWinControl *>(w)) {
                 m_controls << w;
+                // The reason of each focus-in decides whether an entered edit selects its text.
+                for (QWidget *f = w; f; f = f->focusProxy())
+                    f->installEventFilter(this);
+            }
     loaded();
     if (OnCreate)
         OnCreate(this); // failures reach the code that creates the form
@@ -473,20 +482,69 @@ void TForm::onFocusChanged(QWidget *, QWidget *now)
     if (!now || formOf(now) != this)
         return; // a dialog, another window or another form: no exit
     QWidget *control = controlOf(now);
-    if (!control || control == m_active)
+    if (!control)
         return;
+    if (control == m_active) {
+        // The focus put back by code (after a refusal, say) enters the control again.
+        selectOnEnter(now);
+        return;
+    }
     QPointer<QWidget> previous = m_active;
-    m_active = control;
-    if (!previous || m_inExit)
+    setActive(control);
+    if (!previous || m_inExit) {
+        selectOnEnter(now);
         return;
+    }
     auto *winControl = dynamic_cast<TWinControl *>(previous.data());
-    if (!winControl)
+    if (!winControl) {
+        selectOnEnter(now);
         return;
+    }
+    QPointer<QWidget> entered = now;
     m_inExit = true;
     const bool ok = winControl->fireExit();
     m_inExit = false;
     if (!ok && QApplication::mouseButtons() != Qt::NoButton)
         swallowCurrentPress(now);
+    // The old control's exit ran first; only now is the new one entered, so a value its exit
+    // copied into the new edit is selected like the rest of it.
+    if (ok && entered && m_active == control)
+        selectOnEnter(entered);
+}
+
+void TForm::setActive(QWidget *control)
+{
+    m_active = control;
+    if (auto *winControl = dynamic_cast<TWinControl *>(control))
+        winControl->markEntered();
+}
+
+void TForm::selectOnEnter(QWidget *now)
+{
+    // An edit entered by the keyboard (Tab, Shift+Tab, a shortcut) or by code selects its whole
+    // text, so typing replaces it; a click places the cursor where it was clicked.
+    if (now != m_focusInWidget || QApplication::focusWidget() != now)
+        return;
+    switch (m_focusInReason) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        break;
+    default:
+        return;
+    }
+    if (auto *edit = qobject_cast<QLineEdit *>(now))
+        edit->selectAll();
+}
+
+bool TForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        m_focusInWidget = qobject_cast<QWidget *>(watched);
+        m_focusInReason = static_cast<QFocusEvent *>(event)->reason();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 namespace {
@@ -532,7 +590,7 @@ void TForm::focusControl(QWidget *control)
     if (!control || !control->isEnabled() || !control->isVisibleTo(this))
         return; // a disabled or hidden control cannot take the focus
     if (m_inExit) {
-        m_active = control;
+        setActive(control);
         QPointer<QWidget> target = control;
         QTimer::singleShot(0, this, [target] {
             if (target)
@@ -542,8 +600,8 @@ void TForm::focusControl(QWidget *control)
     }
     control->setFocus(Qt::OtherFocusReason);
     // Without an active window no focus change is reported; keep the tracker in step.
-    if (!window()->isActiveWindow())
-        m_active = control;
+    if (!window()->isActiveWindow() && m_active != control)
+        setActive(control);
 }
 
 void TForm::completeActiveExit()
@@ -554,13 +612,17 @@ void TForm::completeActiveExit()
     if (!winControl || !winControl->OnExit || m_inExit)
         return;
     m_inExit = true;
+    m_completingExit = true;
     try {
         winControl->OnExit(control);
     } catch (...) {
         m_inExit = false;
+        m_completingExit = false;
         throw;
     }
     m_inExit = false;
+    m_completingExit = false;
+    winControl->markEntered();
 }
 
 void TForm::closeEvent(QCloseEvent *event)

@@ -57,9 +57,13 @@ public:
     void focusControl(QWidget *control);
     // Raises the exit of the control that has the focus as leaving it for another control
     // would; a refusal propagates. Actions call this before their checks, since the toolbar
-    // buttons never take the focus.
+    // buttons never take the focus. The focus stays, so the visit of the control goes on, with
+    // its changes counted afresh from here.
     void completeActiveExit();
     bool isInExit() const { return m_inExit; }
+    // True while completeActiveExit runs an exit handler: the handler then only normalises and
+    // checks, and leaves out what belongs to really leaving the control (copies into others).
+    bool isCompletingExit() const { return m_completingExit; }
 
 protected:
     struct StoredLayout
@@ -77,6 +81,7 @@ protected:
     virtual void loaded() {}
 
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class FormLayoutLoader;
@@ -86,6 +91,8 @@ private:
     void bindAllEvents();
     void resolveAll();
     void onFocusChanged(QWidget *old, QWidget *now);
+    void setActive(QWidget *control);
+    void selectOnEnter(QWidget *now);
     static void swallowCurrentPress(QWidget *target);
     QObject *lookup(const QString &reference) const;
 
@@ -97,6 +104,10 @@ private:
     QList<QPointer<QWidget>> m_controls;
     QPointer<QWidget> m_active;
     bool m_inExit = false;
+    bool m_completingExit = false;
+    // How the focus last came into a widget of the form (FocusIn events of its controls).
+    QPointer<QWidget> m_focusInWidget;
+    Qt::FocusReason m_focusInReason = Qt::OtherFocusReason;
     QPoint m_designedPosition;
 };
 

@@ -254,6 +254,10 @@ void PagedRowsModel::applyColumnWidths(QTableView *view) const
         int width = chars * charWidth + 12;
         if (m_picked && c == 0)
             width += 24; // room for the check box
+        // Never narrower than the column's heading (its text, margins and sort arrow).
+        const QFontMetrics headingMetrics(view->horizontalHeader()->font());
+        const QString heading = headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        width = qMax(width, headingMetrics.horizontalAdvance(heading) + 24);
         view->setColumnWidth(c, width);
     }
     if (!m_columns.isEmpty())

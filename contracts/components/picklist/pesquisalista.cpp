@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -159,6 +160,27 @@ public:
             if (m_model.rowCount() > 0)
                 m_view->setCurrentIndex(m_model.index(0, 0));
         });
+        // Names of the rows shown, so the pick can be named after the dialog is gone.
+        auto noteNames = [this](int first, int last) {
+            int nameColumn = -1;
+            const QList<TField *> columns = m_model.columns();
+            for (int c = 0; c < columns.size() && nameColumn < 0; ++c)
+                if (columns.at(c)->FieldName().startsWith(QLatin1String("NM"), Qt::CaseInsensitive))
+                    nameColumn = c;
+            for (int c = 0; c < columns.size() && nameColumn < 0; ++c)
+                if (columns.at(c)->FieldName().compare(m_keyField, Qt::CaseInsensitive) != 0)
+                    nameColumn = c;
+            if (nameColumn < 0)
+                return;
+            for (int r = first; r <= last && r < m_model.rowCount(); ++r)
+                m_seenNames.insert(
+                    m_model.key(r),
+                    m_model.data(m_model.index(r, nameColumn), Qt::DisplayRole).toString());
+        };
+        connect(&m_model, &QAbstractItemModel::rowsInserted, this,
+                [noteNames](const QModelIndex &, int first, int last) { noteNames(first, last); });
+        connect(&m_model, &QAbstractItemModel::modelReset, this,
+                [this, noteNames] { noteNames(0, m_model.rowCount() - 1); });
         updateCount();
         m_filterEdit->setFocus();
     }
@@ -167,6 +189,8 @@ public:
     void load() { m_model.setFilter(QString()); }
 
     QStringList pickedKeys() const { return m_picked.keys(); }
+    // The names of the rows the list showed, by key.
+    const QHash<QString, QString> &seenNames() const { return m_seenNames; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -244,6 +268,7 @@ private:
 
     TQueryDataset *m_dataset;
     QString m_keyField;
+    QHash<QString, QString> m_seenNames;
     PickSet m_picked;
     PagedRowsModel m_model;
     QLineEdit *m_filterEdit;
@@ -253,6 +278,13 @@ private:
 };
 
 } // namespace
+
+// Names of the pick-list strings written in this run, by string.
+static QHash<QString, QStringList> &pickNames()
+{
+    static QHash<QString, QStringList> names;
+    return names;
+}
 
 void PesquisaLista(TDataSource *dataSource, const QString &keyField, const QString &title,
                    bool flag, QString &list)
@@ -291,7 +323,76 @@ void PesquisaLista(TDataSource *dataSource, const QString &keyField, const QStri
     if (dialog.exec() != QDialog::Accepted)
         return;
     // Written in one step, only once the new string is complete.
-    list = pickListToString(dialog.pickedKeys());
+    const QStringList keys = dialog.pickedKeys();
+    QString picked = pickListToString(keys);
+    QStringList names;
+    const QStringList earlier = pickListNames(list);
+    const QStringList earlierKeys = pickListKeys(list);
+    for (const QString &key : keys) {
+        QString name = dialog.seenNames().value(key);
+        if (name.isEmpty() && earlierKeys.indexOf(key) >= 0 &&
+            earlierKeys.indexOf(key) < earlier.size())
+            name = earlier.at(earlierKeys.indexOf(key));
+        names << (name.isEmpty() ? key : name);
+    }
+    pickNames().insert(picked, names);
+    list = picked;
+}
+
+QStringList pickListNames(const QString &list)
+{
+    return pickNames().value(list);
+}
+
+QString pickCountText(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 selecionado")
+                      : QStringLiteral("%1 selecionados").arg(count);
+}
+
+QString pickSummaryText(const QString &list, int limit, const QString &separator)
+{
+    const qsizetype count = pickListKeys(list).size();
+    if (count == 0)
+        return {};
+    const QStringList names = pickListNames(list);
+    if (names.size() != count)
+        return pickCountText(count);
+    QStringList shown = names.mid(0, limit);
+    QString text = shown.join(separator);
+    if (count > limit)
+        text += separator + QStringLiteral("e mais %1").arg(count - limit);
+    return text;
+}
+
+void showPickSummary(QWidget *listButton, QAbstractButton *listRadio, const QString &list)
+{
+    if (!listButton || !listRadio || !listButton->parentWidget())
+        return;
+    const QString labelName = listButton->objectName() + QStringLiteral("Count");
+    auto *label = listButton->parentWidget()->findChild<QLabel *>(labelName);
+    if (!label) {
+        label = new QLabel(listButton->parentWidget());
+        label->setObjectName(labelName);
+        QFont small = label->font();
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+        label->setFont(small);
+        QPointer<QLabel> guard = label;
+        QObject::connect(listRadio, &QAbstractButton::toggled, label, [guard, listRadio] {
+            if (guard)
+                guard->setVisible(listRadio->isChecked() && !guard->text().isEmpty());
+        });
+    }
+    const qsizetype count = pickListKeys(list).size();
+    label->setText(count > 0 ? pickCountText(count) : QString());
+    label->adjustSize();
+    label->move(listButton->geometry().right() + 4,
+                listButton->geometry().center().y() - label->height() / 2);
+    label->setVisible(listRadio->isChecked() && count > 0);
+    const QString names = pickSummaryText(list, 10, QStringLiteral("\n"));
+    listButton->setToolTip(names.isEmpty() ? QStringLiteral("Escolher a lista (F9)")
+                                           : QStringLiteral("Selecionados:\n") + names);
+    label->setToolTip(listButton->toolTip());
 }
 
 // ---------------------------------------------------------------------------------------------
