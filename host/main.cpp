@@ -7,11 +7,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMdiArea>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <QTranslator>
@@ -33,6 +35,40 @@ public:
             reportException(std::current_exception());
             return false;
         }
+    }
+};
+
+// Dialogs open centred on the window they belong to and wholly on its screen, title bar
+// included (a dialog of a window half off the screen would otherwise follow it).
+class DialogPlacer : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isWindow())
+                place(dialog);
+        return false;
+    }
+
+private:
+    static void place(QDialog *dialog)
+    {
+        const QWidget *owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+        const QScreen *screen = owner && owner->screen() ? owner->screen() : dialog->screen();
+        if (!screen)
+            return;
+        const QRect area = screen->availableGeometry();
+        // The frame is not known before the window manager framed the dialog: allow for it.
+        const QMargins frame(4, 32, 4, 4);
+        const QSize size = dialog->size();
+        QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+        QPoint pos = centre - QPoint(size.width() / 2, size.height() / 2);
+        pos.setX(qMax(area.left() + frame.left(),
+                      qMin(pos.x(), area.right() - frame.right() - size.width())));
+        pos.setY(qMax(area.top() + frame.top(),
+                      qMin(pos.y(), area.bottom() - frame.bottom() - size.height())));
+        dialog->move(pos - QPoint(frame.left(), frame.top()));
     }
 };
 
@@ -78,6 +114,7 @@ int main(int argc, char *argv[])
     if (reportRun && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     HostApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("kmb"));
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orçamento de Eventos"));
     installTranslations(app);
@@ -143,6 +180,8 @@ int main(int argc, char *argv[])
     }
     int status = 0;
     {
+        DialogPlacer placer;
+        app.installEventFilter(&placer);
         ModuleLoader loader(moduleDirs);
         MainWindow window(&loader, databaseError);
         application.setMdiArea(window.mdiArea());
