@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMdiArea>
@@ -91,11 +92,41 @@ TdtmDBGeral::Settings databaseSettings(const QString &configFile)
     return s;
 }
 
+// Texts of Qt's dialogs that its Portuguese catalogue lacks (the file dialog's kinds of file).
+class MissingQtTexts : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        const QByteArray ctx(context);
+        if (ctx != "QAbstractFileIconProvider" && ctx != "QFileSystemModel" && ctx != "QFileDialog")
+            return {};
+        static const QHash<QByteArray, QString> texts = {
+            {"Folder", QStringLiteral("Pasta")},
+            {"File", QStringLiteral("Arquivo")},
+            {"Drive", QStringLiteral("Unidade")},
+            {"Computer", QStringLiteral("Computador")},
+            {"Desktop", QStringLiteral("Área de trabalho")},
+            {"Trash", QStringLiteral("Lixeira")},
+            {"%1 File", QStringLiteral("Arquivo %1")},
+            {"File Folder", QStringLiteral("Pasta")},
+            {"Alias", QStringLiteral("Atalho")},
+            {"Shortcut", QStringLiteral("Atalho")},
+            {"Unknown", QStringLiteral("Desconhecido")},
+        };
+        return texts.value(QByteArray(source));
+    }
+};
+
 void installTranslations(QApplication &app)
 {
     // Qt's own dialogs (print, file) speak Portuguese; dates show as dd/mm/yyyy.
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // Installed first, so it is asked last: only for what the catalogues do not hold.
+    QApplication::installTranslator(new MissingQtTexts(&app));
     for (const char *name : {"qtbase_pt_BR", "qt_pt_BR"}) {
         auto *translator = new QTranslator(&app);
         if (translator->load(QString::fromLatin1(name), dir))
@@ -113,6 +144,10 @@ int main(int argc, char *argv[])
     const bool reportRun = ReportCli::requested(argc, argv);
     if (reportRun && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The file dialog writes dates and sizes in the system locale: make it Brazilian
+    // Portuguese (dd/mm/aaaa, Portuguese month names) whatever the session says.
+    if (!reportRun)
+        qputenv("LC_TIME", "pt_BR.UTF-8");
     HostApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("kmb"));
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
