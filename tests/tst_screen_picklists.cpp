@@ -208,7 +208,11 @@ private slots:
                  QStringLiteral("Selecionados:\nBuffet Alegria Ltda\nJosé da Silva"));
         QCOMPARE(pickSummaryText(LisForn, 5, QStringLiteral(", ")),
                  QStringLiteral("Buffet Alegria Ltda, José da Silva"));
-        QVERIFY(count->geometry().left() > form->sbtFornecedor->geometry().right());
+        // Beside the button, whole inside the group, clear of the button and the radio caption.
+        QVERIFY(count->parentWidget()->rect().contains(count->geometry()));
+        QVERIFY(!count->geometry().intersects(form->sbtFornecedor->geometry()));
+        QVERIFY(count->geometry().left() >=
+                form->rbtLisForn->geometry().left() + form->rbtLisForn->sizeHint().width());
         form->rbtTdsForn->click();
         QVERIFY(!count->isVisible());
         form->rbtLisForn->click();

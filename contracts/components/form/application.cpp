@@ -71,8 +71,12 @@ void TApplication::showForm(TForm *form)
             // area (the area places new windows on show); top left when it cannot fit.
             const QSize room = m_mdiArea->viewport()->size();
             QPoint pos = form->designedPosition();
-            pos.setX(qMax(0, qMin(pos.x(), room.width() - sub->width())));
-            pos.setY(qMax(0, qMin(pos.y(), room.height() - sub->height())));
+            if (sub->width() > room.width() || sub->height() > room.height()) {
+                pos = QPoint(0, 0); // scroll bars take it from there
+            } else {
+                pos.setX(qMax(0, qMin(pos.x(), room.width() - sub->width())));
+                pos.setY(qMax(0, qMin(pos.y(), room.height() - sub->height())));
+            }
             sub->move(pos);
         }
         if (sub->isMinimized())

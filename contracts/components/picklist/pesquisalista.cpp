@@ -386,8 +386,14 @@ void showPickSummary(QWidget *listButton, QAbstractButton *listRadio, const QStr
     const qsizetype count = pickListKeys(list).size();
     label->setText(count > 0 ? pickCountText(count) : QString());
     label->adjustSize();
-    label->move(listButton->geometry().right() + 4,
-                listButton->geometry().center().y() - label->height() / 2);
+    // Beside the button, on the side with room for it inside the group (between the radio's
+    // caption and the button, as a rule).
+    const QRect button = listButton->geometry();
+    const int y = button.center().y() - label->height() / 2;
+    if (button.right() + 4 + label->width() <= listButton->parentWidget()->width())
+        label->move(button.right() + 4, y);
+    else
+        label->move(qMax(0, button.left() - 4 - label->width()), y);
     label->setVisible(listRadio->isChecked() && count > 0);
     const QString names = pickSummaryText(list, 10, QStringLiteral("\n"));
     listButton->setToolTip(names.isEmpty() ? QStringLiteral("Escolher a lista (F9)")
