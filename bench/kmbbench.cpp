@@ -13,6 +13,8 @@
 #include "reportdesigner.h"
 #include "reportpreview.h"
 #include "reportsql.h"
+#include "ui_floorbase.h"
+#include "ui_floorscreen.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -197,12 +199,18 @@ private:
     QWidget *m_widget;
 };
 
-// The floor's child: an empty window that paints nothing but its background.
-class EmptyChild : public QWidget
+// The floor's child: the screen's two stored layouts compiled into C++ by uic (the base
+// screen's, then the screen's own) on a plain widget, with the same control classes.
+QWidget *compiledScreen()
 {
-protected:
-    void paintEvent(QPaintEvent *) override {}
-};
+    auto *child = new QWidget;
+    Ui_TfrmDadosGerRel base;
+    base.setupUi(child);
+    Ui_TfrmRelForn screen;
+    screen.setupUi(child);
+    child->setFixedSize(child->size());
+    return child;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -376,7 +384,8 @@ void Bench::closeScreen()
     m_loader->unload(kModule);
 }
 
-// Module load + Initialize + IniProc until the screen painted, against an empty MDI child.
+// Module load + Initialize + IniProc until the screen painted, against the same two layouts
+// compiled into C++ and shown in the MDI area.
 void Bench::openScreenFigure()
 {
     QList<double> measured;
@@ -385,12 +394,18 @@ void Bench::openScreenFigure()
         {
             QElapsedTimer timer;
             timer.start();
-            auto *child = new EmptyChild;
-            QMdiSubWindow *sub = m_mdi->addSubWindow(child);
-            sub->resize(600, 400);
+            QWidget *child = compiledScreen();
+            // Shown as the application object shows a screen.
+            QMdiSubWindow *sub = m_mdi->addSubWindow(
+                child, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint);
+            sub->adjustSize();
+            sub->setFixedSize(sub->sizeHint());
             PaintProbe probe(child);
+            child->show();
             sub->show();
-            processUntil([&] { return probe.painted; }, "a janela vazia");
+            processUntil([&] { return probe.painted; }, "a tela compilada");
             floor << timer.nsecsElapsed() / 1e6;
             delete sub;
             QCoreApplication::processEvents();

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "mainwindow.h"
 #include "moduleloader.h"
+#include "ptbr.h"
 #include "reportcli.h"
 
 #include <QApplication>
@@ -11,11 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMdiArea>
 #include <QScreen>
-#include <QSettings>
 #include <QTimer>
 #include <QTranslator>
 
@@ -73,22 +71,19 @@ private:
     }
 };
 
-TdtmDBGeral::Settings databaseSettings(const QString &configFile)
+TdtmDBGeral::Settings databaseSettings(const HostSettings &host)
 {
-    QSettings ini(configFile, QSettings::IniFormat);
     TdtmDBGeral::Settings s;
-    s.driver = ini.value(QStringLiteral("Database/Driver"), QStringLiteral("QSQLITE")).toString();
-    s.database = ini.value(QStringLiteral("Database/Name")).toString();
+    s.driver = host.databaseDriver;
+    s.database = host.databaseName;
     if (s.driver == QLatin1String("QSQLITE") && s.database.isEmpty())
         s.database =
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("demo.db"));
-    if (s.driver == QLatin1String("QSQLITE") && QDir::isRelativePath(s.database))
-        s.database = QFileInfo(configFile).absoluteDir().absoluteFilePath(s.database);
-    s.host = ini.value(QStringLiteral("Database/Host")).toString();
-    s.port = ini.value(QStringLiteral("Database/Port"), 0).toInt();
-    s.user = ini.value(QStringLiteral("Database/User")).toString();
-    s.password = ini.value(QStringLiteral("Database/Password")).toString();
-    s.options = ini.value(QStringLiteral("Database/Options")).toString();
+    s.host = host.databaseHost;
+    s.port = host.databasePort;
+    s.user = host.databaseUser;
+    s.password = host.databasePassword;
+    s.options = host.databaseOptions;
     return s;
 }
 
@@ -96,45 +91,35 @@ TdtmDBGeral::Settings databaseSettings(const QString &configFile)
 class MissingQtTexts : public QTranslator
 {
 public:
-    using QTranslator::QTranslator;
+    explicit MissingQtTexts(QObject *parent)
+        : QTranslator(parent)
+    {
+        // Read before the translator is installed: it never asks itself.
+        m_texts.insert("Folder", QCoreApplication::translate("MissingQtTexts", "Pasta"));
+        m_texts.insert("File", QCoreApplication::translate("MissingQtTexts", "Arquivo"));
+        m_texts.insert("Drive", QCoreApplication::translate("MissingQtTexts", "Unidade"));
+        m_texts.insert("Computer", QCoreApplication::translate("MissingQtTexts", "Computador"));
+        m_texts.insert("Desktop",
+                       QCoreApplication::translate("MissingQtTexts", "Área de trabalho"));
+        m_texts.insert("Trash", QCoreApplication::translate("MissingQtTexts", "Lixeira"));
+        m_texts.insert("%1 File", QCoreApplication::translate("MissingQtTexts", "Arquivo %1"));
+        m_texts.insert("File Folder", QCoreApplication::translate("MissingQtTexts", "Pasta"));
+        m_texts.insert("Alias", QCoreApplication::translate("MissingQtTexts", "Atalho"));
+        m_texts.insert("Shortcut", QCoreApplication::translate("MissingQtTexts", "Atalho"));
+        m_texts.insert("Unknown", QCoreApplication::translate("MissingQtTexts", "Desconhecido"));
+    }
     bool isEmpty() const override { return false; }
     QString translate(const char *context, const char *source, const char *, int) const override
     {
         const QByteArray ctx(context);
         if (ctx != "QAbstractFileIconProvider" && ctx != "QFileSystemModel" && ctx != "QFileDialog")
             return {};
-        static const QHash<QByteArray, QString> texts = {
-            {"Folder", QStringLiteral("Pasta")},
-            {"File", QStringLiteral("Arquivo")},
-            {"Drive", QStringLiteral("Unidade")},
-            {"Computer", QStringLiteral("Computador")},
-            {"Desktop", QStringLiteral("Área de trabalho")},
-            {"Trash", QStringLiteral("Lixeira")},
-            {"%1 File", QStringLiteral("Arquivo %1")},
-            {"File Folder", QStringLiteral("Pasta")},
-            {"Alias", QStringLiteral("Atalho")},
-            {"Shortcut", QStringLiteral("Atalho")},
-            {"Unknown", QStringLiteral("Desconhecido")},
-        };
-        return texts.value(QByteArray(source));
+        return m_texts.value(QByteArray(source));
     }
-};
 
-void installTranslations(QApplication &app)
-{
-    // Qt's own dialogs (print, file) speak Portuguese; dates show as dd/mm/yyyy.
-    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
-    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    // Installed first, so it is asked last: only for what the catalogues do not hold.
-    QApplication::installTranslator(new MissingQtTexts(&app));
-    for (const char *name : {"qtbase_pt_BR", "qt_pt_BR"}) {
-        auto *translator = new QTranslator(&app);
-        if (translator->load(QString::fromLatin1(name), dir))
-            QApplication::installTranslator(translator);
-        else
-            delete translator;
-    }
-}
+private:
+    QHash<QByteArray, QString> m_texts;
+};
 
 } // namespace
 
@@ -151,23 +136,30 @@ int main(int argc, char *argv[])
     HostApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("kmb"));
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Orçamento de Eventos"));
-    installTranslations(app);
+    QApplication::setApplicationDisplayName(
+        QCoreApplication::translate("Host", "Orçamento de Eventos"));
+    // Installed first, so it is asked last: only for what Qt's catalogues do not hold.
+    QApplication::installTranslator(new MissingQtTexts(&app));
+    installBrazilianLocale();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Orçamento de Eventos"));
+    parser.setApplicationDescription(QCoreApplication::translate("Host", "Orçamento de Eventos"));
     parser.addHelpOption();
-    QCommandLineOption configOption(QStringLiteral("config"),
-                                    QStringLiteral("Arquivo de configuração (INI)."),
-                                    QStringLiteral("FILE"));
-    QCommandLineOption openOption(QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."),
+    QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QCoreApplication::translate("Host", "Arquivo de configuração (INI)."),
+        QStringLiteral("FILE"));
+    QCommandLineOption openOption(QStringLiteral("open"),
+                                  QCoreApplication::translate("Host", "Abre a tela ao iniciar."),
                                   QStringLiteral("CODE"));
-    QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                  QStringLiteral("Grava a janela principal em PNG e sai."),
-                                  QStringLiteral("FILE"));
+    QCommandLineOption shotOption(
+        QStringLiteral("screenshot"),
+        QCoreApplication::translate("Host", "Grava a janela principal em PNG e sai."),
+        QStringLiteral("FILE"));
     QCommandLineOption modulesOption(
         QStringLiteral("modules"),
-        QStringLiteral("Diretório dos módulos (pode repetir; o padrão é o do programa)."),
+        QCoreApplication::translate(
+            "Host", "Diretório dos módulos (pode repetir; o padrão é o do programa)."),
         QStringLiteral("DIR"));
     parser.addOptions({configOption, openOption, shotOption, modulesOption});
     ReportCli::addOptions(parser);
@@ -190,19 +182,21 @@ int main(int argc, char *argv[])
     configFile = QFileInfo(configFile).absoluteFilePath();
 
     TApplication application;
-    application.setConfigFile(configFile);
+    application.setSettings(HostSettings::read(configFile));
 
     TdtmDBGeral dataModule;
     setDtmDBGeral(&dataModule);
     QString databaseError;
-    const TdtmDBGeral::Settings db = databaseSettings(configFile);
+    const TdtmDBGeral::Settings db = databaseSettings(application.settings());
     if (db.driver == QLatin1String("QSQLITE") && !QFileInfo::exists(db.database))
         // SQLite would create an empty file and every lookup would then fail obscurely.
-        databaseError = QStringLiteral("O banco de dados '%1' não existe (driver %2).")
-                            .arg(QDir::toNativeSeparators(db.database), db.driver);
+        databaseError =
+            QCoreApplication::translate("Host", "O banco de dados '%1' não existe (driver %2).")
+                .arg(QDir::toNativeSeparators(db.database), db.driver);
     else if (!dataModule.open(db))
         databaseError =
-            QStringLiteral("Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
+            QCoreApplication::translate(
+                "Host", "Não foi possível abrir o banco de dados (driver %1, banco %2): %3")
                 .arg(db.driver, db.database, dataModule.lastError());
 
     const QStringList moduleDirs = parser.isSet(modulesOption)
@@ -231,7 +225,10 @@ int main(int argc, char *argv[])
                 // shot from being taken; the delay lets the screen lay itself out and paint.
                 QTimer::singleShot(800, &window, [&] {
                     if (!window.grab().save(screenshot)) {
-                        fprintf(stderr, "Não foi possível gravar '%s'.\n", qPrintable(screenshot));
+                        const QString text =
+                            QCoreApplication::translate("Host", "Não foi possível gravar '%1'.")
+                                .arg(screenshot);
+                        fprintf(stderr, "%s\n", text.toUtf8().constData());
                         QApplication::exit(2);
                         return;
                     }

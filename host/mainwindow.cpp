@@ -3,8 +3,8 @@
 #include "Dadosgerrel.h"
 #include "criteriafile.h"
 #include "errors.h"
-#include "hostsettings.h"
 #include "moduleloader.h"
+#include "usersettings.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -38,27 +38,30 @@ MainWindow::MainWindow(ModuleLoader *loader, QString databaseError, QWidget *par
     , m_mdiArea(new QMdiArea(this))
     , m_databaseError(std::move(databaseError))
 {
-    setWindowTitle(QStringLiteral("Orçamento de Eventos"));
+    setWindowTitle(QCoreApplication::translate("MainWindow", "Orçamento de Eventos"));
     setCentralWidget(m_mdiArea);
     // A screen larger than the area (a small screen, a large scale) can be scrolled into view.
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&Arquivo"));
-    QAction *openCriteria = file->addAction(QStringLiteral("&Abrir critérios..."), this,
-                                            &MainWindow::chooseCriteriaFile);
+    QMenu *file = menuBar()->addMenu(QCoreApplication::translate("MainWindow", "&Arquivo"));
+    QAction *openCriteria =
+        file->addAction(QCoreApplication::translate("MainWindow", "&Abrir critérios..."), this,
+                        &MainWindow::chooseCriteriaFile);
     openCriteria->setObjectName(QStringLiteral("actAbrirCriterios"));
     openCriteria->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     file->addSeparator();
-    file->addAction(QStringLiteral("&Sair"), QKeySequence::Quit, qApp, &QApplication::quit);
+    file->addAction(QCoreApplication::translate("MainWindow", "&Sair"), QKeySequence::Quit, qApp,
+                    &QApplication::quit);
     addModuleMenus(m_loader->catalog());
 
-    m_windowMenu = menuBar()->addMenu(QStringLiteral("&Janela"));
+    m_windowMenu = menuBar()->addMenu(QCoreApplication::translate("MainWindow", "&Janela"));
     m_windowMenu->setObjectName(QStringLiteral("mnuJanela"));
     connect(m_windowMenu, &QMenu::aboutToShow, this, &MainWindow::fillWindowMenu);
     fillWindowMenu();
-    QMenu *help = menuBar()->addMenu(QStringLiteral("A&juda"));
-    help->addAction(QStringLiteral("&Sobre..."), this, &MainWindow::showAbout);
+    QMenu *help = menuBar()->addMenu(QCoreApplication::translate("MainWindow", "A&juda"));
+    help->addAction(QCoreApplication::translate("MainWindow", "&Sobre..."), this,
+                    &MainWindow::showAbout);
 
     statusBar()->showMessage(m_databaseError.isEmpty() ? QStringLiteral("Pronto")
                                                        : m_databaseError);
@@ -69,7 +72,7 @@ void MainWindow::placeOnScreen()
 {
     const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1000, 720);
-    if (restoreGeometry(HostSettings::windowGeometry()) && area.contains(frameGeometry()))
+    if (restoreGeometry(UserSettings::windowGeometry()) && area.contains(frameGeometry()))
         return;
     // Room for the window frame and title, which are not part of the size.
     const QSize frame(16, 40);
@@ -81,19 +84,21 @@ void MainWindow::placeOnScreen()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    HostSettings::setWindowGeometry(saveGeometry());
+    UserSettings::setWindowGeometry(saveGeometry());
     QMainWindow::closeEvent(event);
 }
 
 void MainWindow::fillWindowMenu()
 {
     m_windowMenu->clear();
-    QAction *cascade = m_windowMenu->addAction(QStringLiteral("&Cascata"), m_mdiArea,
-                                               &QMdiArea::cascadeSubWindows);
-    QAction *tile = m_windowMenu->addAction(QStringLiteral("&Lado a lado"), m_mdiArea,
-                                            &QMdiArea::tileSubWindows);
-    QAction *close = m_windowMenu->addAction(QStringLiteral("&Fechar"), m_mdiArea,
-                                             &QMdiArea::closeActiveSubWindow);
+    QAction *cascade =
+        m_windowMenu->addAction(QCoreApplication::translate("MainWindow", "&Cascata"), m_mdiArea,
+                                &QMdiArea::cascadeSubWindows);
+    QAction *tile =
+        m_windowMenu->addAction(QCoreApplication::translate("MainWindow", "&Lado a lado"),
+                                m_mdiArea, &QMdiArea::tileSubWindows);
+    QAction *close = m_windowMenu->addAction(QCoreApplication::translate("MainWindow", "&Fechar"),
+                                             m_mdiArea, &QMdiArea::closeActiveSubWindow);
     close->setObjectName(QStringLiteral("actFecharJanela"));
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
     close->setShortcutContext(Qt::ApplicationShortcut);
@@ -119,20 +124,23 @@ void MainWindow::fillWindowMenu()
 
 void MainWindow::showAbout()
 {
-    QMessageBox::about(this, QStringLiteral("Sobre"),
-                       QStringLiteral("<b>Orçamento de Eventos</b><p>Relatórios do orçamento de "
-                                      "eventos.</p><p>Qt %1</p>")
+    QMessageBox::about(this, QCoreApplication::translate("MainWindow", "Sobre"),
+                       QCoreApplication::translate(
+                           "MainWindow", "<b>Orçamento de Eventos</b><p>Relatórios do orçamento de "
+                                         "eventos.</p><p>Qt %1</p>")
                            .arg(QString::fromLatin1(qVersion())));
 }
 
 void MainWindow::chooseCriteriaFile()
 {
     const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Abrir critérios"), HostSettings::criteriaFolder(),
-        QStringLiteral("Critérios (*.txt *.ini *.crit);;Todos os arquivos (*)"));
+        this, QCoreApplication::translate("MainWindow", "Abrir critérios"),
+        UserSettings::criteriaFolder(),
+        QCoreApplication::translate("MainWindow",
+                                    "Critérios (*.txt *.ini *.crit);;Todos os arquivos (*)"));
     if (path.isEmpty())
         return;
-    HostSettings::setCriteriaFolder(QFileInfo(path).absolutePath());
+    UserSettings::setCriteriaFolder(QFileInfo(path).absolutePath());
     openCriteria(path);
 }
 
@@ -144,15 +152,18 @@ bool MainWindow::openCriteria(const QString &path)
             sub = m_mdiArea->subWindowList().constLast();
         auto *form = sub ? qobject_cast<TfrmDadosGerRel *>(sub->widget()) : nullptr;
         if (!form)
-            throw EAppError(QStringLiteral("Abra a tela do relatório antes de abrir um arquivo "
-                                           "de critérios."));
+            throw EAppError(QCoreApplication::translate(
+                "MainWindow", "Abra a tela do relatório antes de abrir um arquivo "
+                              "de critérios."));
         m_mdiArea->setActiveSubWindow(sub);
         form->activateWindow();
         const CriteriaFile file = CriteriaFile::load(path);
         // A malformed file names its line; a refusal of the screen was shown by the screen.
         ScreenCriteria(form).enter(file);
         statusBar()->showMessage(
-            QStringLiteral("Critérios de '%1' carregados.").arg(QFileInfo(path).fileName()), 5000);
+            QCoreApplication::translate("MainWindow", "Critérios de '%1' carregados.")
+                .arg(QFileInfo(path).fileName()),
+            5000);
     });
 }
 
@@ -162,7 +173,7 @@ void MainWindow::addModuleMenus(const ModuleCatalog &catalog)
         QStringList path = module.menuPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         const QString entry = path.takeLast();
         if (path.isEmpty())
-            path << QStringLiteral("Relatórios");
+            path << QCoreApplication::translate("MainWindow", "Relatórios");
         QMenu *menu = nullptr;
         for (const QString &title : std::as_const(path))
             menu = menuNamed(menuBar(), menu, title);

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -14,7 +15,8 @@ QString text(const QJsonObject &object, const char *key)
 {
     const QJsonValue value = object.value(QLatin1String(key));
     if (!value.isString() || value.toString().trimmed().isEmpty())
-        throw EAppError(QStringLiteral("falta \"%1\".").arg(QLatin1String(key)));
+        throw EAppError(
+            QCoreApplication::translate("ModuleCatalog", "falta \"%1\".").arg(QLatin1String(key)));
     return value.toString().trimmed();
 }
 
@@ -27,7 +29,7 @@ ModuleManifest ModuleCatalog::parse(const QByteArray &json, const QString &direc
     if (error.error != QJsonParseError::NoError)
         throw EAppError(error.errorString());
     if (!doc.isObject())
-        throw EAppError(QStringLiteral("esperado um objeto JSON."));
+        throw EAppError(QCoreApplication::translate("ModuleCatalog", "esperado um objeto JSON."));
     const QJsonObject object = doc.object();
     ModuleManifest m;
     m.code = text(object, "code");
@@ -58,7 +60,8 @@ ModuleCatalog::ModuleCatalog(const QStringList &directories)
                 if (!module(m.code))
                     m_modules << std::move(m);
             } catch (const EAppError &e) {
-                m_errors << QStringLiteral("Manifesto de módulo '%1' ignorado: %2")
+                m_errors << QCoreApplication::translate("ModuleCatalog",
+                                                        "Manifesto de módulo '%1' ignorado: %2")
                                 .arg(QDir::toNativeSeparators(path), e.message());
             }
         }

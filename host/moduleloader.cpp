@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 ModuleLoader::ModuleLoader(const QStringList &directories)
@@ -39,14 +40,16 @@ ModuleLoader::Module &ModuleLoader::load(const QString &code)
     const QString path = libraryPath(code);
     auto library = std::make_unique<QLibrary>(path);
     if (!library->load())
-        throw EAppError(QStringLiteral("Não foi possível carregar o módulo '%1': %2")
+        throw EAppError(QCoreApplication::translate("ModuleLoader",
+                                                    "Não foi possível carregar o módulo '%1': %2")
                             .arg(QDir::toNativeSeparators(path), library->errorString()));
     auto resolve = [&](const char *symbol) {
         QFunctionPointer fn = library->resolve(symbol);
         if (!fn) {
             library->unload();
-            throw EAppError(QStringLiteral("O módulo '%1' não exporta '%2'.")
-                                .arg(QDir::toNativeSeparators(path), QLatin1String(symbol)));
+            throw EAppError(
+                QCoreApplication::translate("ModuleLoader", "O módulo '%1' não exporta '%2'.")
+                    .arg(QDir::toNativeSeparators(path), QLatin1String(symbol)));
         }
         return fn;
     };

@@ -122,14 +122,15 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
     auto refusal = [&]() {
         const CliPresenter::Entry *entry = presenter.firstError();
         if (!entry) {
-            printLine(stderr, QStringLiteral("A operação foi interrompida sem mensagem."));
+            printLine(stderr, QCoreApplication::translate(
+                                  "ReportCli", "A operação foi interrompida sem mensagem."));
             return int(Failed);
         }
         printLine(stderr, entry->text);
         if (criteria && criteria->failedLine() > 0)
-            printLine(
-                stderr,
-                QStringLiteral("(linha %1 do arquivo de critérios)").arg(criteria->failedLine()));
+            printLine(stderr,
+                      QCoreApplication::translate("ReportCli", "(linha %1 do arquivo de critérios)")
+                          .arg(criteria->failedLine()));
         return int(entry->failure ? Failed : Refused);
     };
     try {
@@ -141,12 +142,14 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
         }
         TfrmDadosGerRel *form = screenOf(request.reportCode);
         if (!form) {
-            printLine(stderr, QStringLiteral("O módulo %1 não abriu a tela do relatório %2.")
+            printLine(stderr, QCoreApplication::translate(
+                                  "ReportCli", "O módulo %1 não abriu a tela do relatório %2.")
                                   .arg(moduleCode, request.reportCode));
             return Failed;
         }
         if (!activate(form)) {
-            printLine(stderr, QStringLiteral("A janela da tela %1 não pôde ser ativada.")
+            printLine(stderr, QCoreApplication::translate(
+                                  "ReportCli", "A janela da tela %1 não pôde ser ativada.")
                                   .arg(form->lblCodTela->text()));
             return Failed;
         }
@@ -161,7 +164,8 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
                     names << QStringLiteral("%1 = %2").arg(i).arg(
                         form->cbbReportNames->itemText(i));
                 return usage(
-                    QStringLiteral("O relatório %1 não tem o leiaute \"%2\". Leiautes: %3.")
+                    QCoreApplication::translate(
+                        "ReportCli", "O relatório %1 não tem o leiaute \"%2\". Leiautes: %3.")
                         .arg(request.reportCode, request.layout, names.join(QStringLiteral("; "))));
             }
         }
@@ -172,19 +176,22 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
             // A picture of the preview as the user would see it: the screen's own preview
             // action, then its window once the first page is painted.
             if (!form->sbtPreview || !form->sbtPreview->OnClick)
-                throw EAppError(QStringLiteral("A tela não tem a ação de visualizar."));
+                throw EAppError(QCoreApplication::translate(
+                    "ReportCli", "A tela não tem a ação de visualizar."));
             form->sbtPreview->OnClick(form->sbtPreview);
             if (presenter.firstError())
                 return refusal();
             QWidget *preview = form->rpddPadrao->lastPreview();
             if (!preview)
-                throw EAppError(QStringLiteral("A visualização não foi aberta."));
+                throw EAppError(
+                    QCoreApplication::translate("ReportCli", "A visualização não foi aberta."));
             QElapsedTimer settle;
             settle.start();
             while (settle.elapsed() < 1500)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             if (!preview->grab().save(request.outPath))
-                throw EAppError(QStringLiteral("Não foi possível gravar o arquivo \"%1\".")
+                throw EAppError(QCoreApplication::translate(
+                                    "ReportCli", "Não foi possível gravar o arquivo \"%1\".")
                                     .arg(QDir::toNativeSeparators(request.outPath)));
             printLine(stdout, QDir::toNativeSeparators(request.outPath));
             return Success;
@@ -192,14 +199,16 @@ int runScreen(const Request &request, const QString &moduleCode, ModuleLoader &l
 
         // The screen's own save-as: its checks, then the base action writing to the path.
         if (!form->sbtSalvarComo || !form->sbtSalvarComo->OnClick)
-            throw EAppError(QStringLiteral("A tela não tem a ação de salvar como."));
+            throw EAppError(
+                QCoreApplication::translate("ReportCli", "A tela não tem a ação de salvar como."));
         form->setSaveAsPath(request.outPath);
         form->sbtSalvarComo->OnClick(form->sbtSalvarComo);
         if (presenter.firstError())
             return refusal();
         const QString written = form->lastSavedPath();
         if (written.isEmpty()) {
-            printLine(stderr, QStringLiteral("O relatório não foi gravado."));
+            printLine(stderr,
+                      QCoreApplication::translate("ReportCli", "O relatório não foi gravado."));
             return Failed;
         }
         const qint64 lines = form->rpddPadrao->lastLineCount();
@@ -240,15 +249,20 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {kReportOption,
-         QStringLiteral("Gera o relatório do código sem abrir a janela (com --criteria e --out)."),
+         QCoreApplication::translate(
+             "ReportCli",
+             "Gera o relatório do código sem abrir a janela (com --criteria e --out)."),
          QStringLiteral("CODE")},
         {kLayoutOption,
-         QStringLiteral("Leiaute do relatório, pela posição na lista (0 = o primeiro) ou pelo "
-                        "nome."),
+         QCoreApplication::translate(
+             "ReportCli", "Leiaute do relatório, pela posição na lista (0 = o primeiro) ou pelo "
+                          "nome."),
          QStringLiteral("N"), QStringLiteral("0")},
-        {kCriteriaOption, QStringLiteral("Arquivo de critérios (nome=valor por linha)."),
+        {kCriteriaOption,
+         QCoreApplication::translate("ReportCli", "Arquivo de critérios (nome=valor por linha)."),
          QStringLiteral("FILE")},
-        {kOutOption, QStringLiteral("Arquivo a gravar: .pdf ou .csv."), QStringLiteral("PATH")},
+        {kOutOption, QCoreApplication::translate("ReportCli", "Arquivo a gravar: .pdf ou .csv."),
+         QStringLiteral("PATH")},
     });
 }
 
@@ -261,18 +275,22 @@ int run(const QCommandLineParser &parser, const QStringList &moduleDirs,
     request.reportCode = parser.value(kReportOption).trimmed().toUpper();
     static const QRegularExpression codePattern(QStringLiteral("^[A-Z0-9_]+$"));
     if (!codePattern.match(request.reportCode).hasMatch())
-        return usage(QStringLiteral("Código de relatório inválido em --report: \"%1\".")
+        return usage(QCoreApplication::translate(
+                         "ReportCli", "Código de relatório inválido em --report: \"%1\".")
                          .arg(parser.value(kReportOption)));
     if (!parser.isSet(kCriteriaOption) || parser.value(kCriteriaOption).isEmpty())
-        return usage(QStringLiteral("Informe o arquivo de critérios em --criteria."));
+        return usage(QCoreApplication::translate("ReportCli",
+                                                 "Informe o arquivo de critérios em --criteria."));
     if (!parser.isSet(kOutOption) || parser.value(kOutOption).isEmpty())
-        return usage(QStringLiteral("Informe o arquivo a gravar em --out (.pdf ou .csv)."));
+        return usage(QCoreApplication::translate(
+            "ReportCli", "Informe o arquivo a gravar em --out (.pdf ou .csv)."));
     const QFileInfo out(parser.value(kOutOption));
     const QString suffix = out.suffix().toLower();
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("csv") &&
         suffix != QLatin1String("png"))
         return usage(
-            QStringLiteral("O arquivo de --out deve terminar em .pdf, .csv ou .png: \"%1\".")
+            QCoreApplication::translate(
+                "ReportCli", "O arquivo de --out deve terminar em .pdf, .csv ou .png: \"%1\".")
                 .arg(parser.value(kOutOption)));
     request.outPath = out.absoluteFilePath();
     request.layout = parser.value(kLayoutOption).trimmed();
@@ -295,8 +313,9 @@ int run(const QCommandLineParser &parser, const QStringList &moduleDirs,
             QStringList dirs;
             for (const QString &dir : moduleDirs)
                 dirs << QDir::toNativeSeparators(dir);
-            return usage(QStringLiteral("Relatório desconhecido: %1. Nenhum módulo em %2 o "
-                                        "declara.")
+            return usage(QCoreApplication::translate(
+                             "ReportCli", "Relatório desconhecido: %1. Nenhum módulo em %2 o "
+                                          "declara.")
                              .arg(request.reportCode, dirs.join(QStringLiteral(", "))));
         }
         const QString moduleCode = module->code;

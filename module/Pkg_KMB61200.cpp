@@ -2,7 +2,10 @@
 
 #include "Cli_KMB61200.h"
 #include "application.h"
+#include "busycursor.h"
 #include "errors.h"
+
+#include <QCoreApplication>
 
 TfrmRelForn *frmRelForn = nullptr;
 bool BoIdCriado = false;
@@ -85,9 +88,10 @@ void CriaRelForn()
 {
     TApplication *app = TApplication::instance();
     if (!app)
-        throw EAppError(QStringLiteral("O objeto da aplicação não existe."));
-    TApplication::setBusyCursor();
-    try {
+        throw EAppError(
+            QCoreApplication::translate("Pkg_KMB61200", "O objeto da aplicação não existe."));
+    {
+        BusyCursor busy;
         if (!BoIdCriado) {
             frmRelForn = app->CreateForm<TfrmRelForn>();
             // Closing destroys the screen; the next call must create a new one.
@@ -97,11 +101,7 @@ void CriaRelForn()
             });
             BoIdCriado = true;
         }
-    } catch (...) {
-        TApplication::restoreCursor();
-        throw;
     }
-    TApplication::restoreCursor();
     app->showForm(frmRelForn);
 }
 

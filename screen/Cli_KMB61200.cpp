@@ -5,6 +5,8 @@
 #include "mask.h"
 #include "pesquisalista.h"
 
+#include <QCoreApplication>
+
 TfrmRelForn::TfrmRelForn(QWidget *parent)
     : TfrmDadosGerRel(parent)
 {}
@@ -90,7 +92,9 @@ void TfrmRelForn::loaded()
 #define KMB61200_FILL_MEMBER(Type, Name)                                                           \
     Name = component<Type>(QStringLiteral(#Name));                                                 \
     if (!Name)                                                                                     \
-        throw EAppError(QStringLiteral("Componente '%1' ausente do leiaute.").arg(#Name));
+        throw EAppError(                                                                           \
+            QCoreApplication::translate("TfrmRelForn", "Componente '%1' ausente do leiaute.")      \
+                .arg(#Name));
     KMB61200_MEMBERS(KMB61200_FILL_MEMBER)
 #undef KMB61200_FILL_MEMBER
 }

@@ -132,6 +132,7 @@ private slots:
             QTemporaryDir empty;
             QSettings(m_app->configFile(), QSettings::IniFormat)
                 .setValue(QStringLiteral("Reports/Directory"), empty.path());
+            m_app->setConfigFile(m_app->configFile());
             ThrowingPresenter failing;
             bool raised = false;
             try {
@@ -147,6 +148,7 @@ private slots:
         }
         QSettings(m_app->configFile(), QSettings::IniFormat)
             .setValue(QStringLiteral("Reports/Directory"), sourcePath(QStringLiteral("reports")));
+        m_app->setConfigFile(m_app->configFile());
         setMessagePresenter(m_presenter.get());
         m.IniProc(); // the next call creates again
         QVERIFY(*m.BoIdCriado);

@@ -243,6 +243,7 @@ private slots:
     void initTestCase();
 
     void definitionsOfTheCode();
+    void definitionsReadAgainWhenFilesChange();
     void malformedDefinition_data();
     void malformedDefinition();
     void definitionsNotFound_data();
@@ -319,6 +320,38 @@ void tst_Report::definitionsOfTheCode()
     QCOMPARE(direct.loadDefinitions(QStringLiteral("KMB612"),
                                     QDir(reportsDir()).filePath(QStringLiteral("KMB612"))),
              names);
+}
+
+void tst_Report::definitionsReadAgainWhenFilesChange()
+{
+    // Definitions are kept per code; a changed, added or removed file is seen at the next load.
+    QTemporaryDir dir;
+    auto write = [&](const QString &file, int order, const QString &name) {
+        QFile f(dir.filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QStringLiteral("{\"code\": \"KMB999\", \"order\": %1, \"name\": \"%2\", "
+                               "\"title\": \"T\", \"sql\": \"SELECT A FROM T\", "
+                               "\"columns\": [{\"field\": \"A\"}]}")
+                    .arg(order)
+                    .arg(name)
+                    .toUtf8());
+    };
+    auto names = [&] {
+        QStringList result;
+        for (const ReportDefinition &def :
+             loadReportDefinitions(QStringLiteral("KMB999"), dir.path()))
+            result << def.name;
+        return result;
+    };
+    write(QStringLiteral("KMB999.json"), 0, QStringLiteral("Primeiro"));
+    QCOMPARE(names(), QStringList{"Primeiro"});
+    QCOMPARE(names(), QStringList{"Primeiro"});
+    write(QStringLiteral("KMB999.json"), 0, QStringLiteral("Primeiro alterado"));
+    QCOMPARE(names(), QStringList{"Primeiro alterado"});
+    write(QStringLiteral("KMB999_b.json"), 1, QStringLiteral("Segundo"));
+    QCOMPARE(names(), QStringList({"Primeiro alterado", "Segundo"}));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("KMB999_b.json"))));
+    QCOMPARE(names(), QStringList{"Primeiro alterado"});
 }
 
 void tst_Report::malformedDefinition_data()

@@ -193,6 +193,7 @@ public:
     void setConfig(const QString &key, const QVariant &value)
     {
         QSettings(configPath, QSettings::IniFormat).setValue(key, value);
+        app.setConfigFile(configPath);
     }
     void saveAs(const QString &path)
     {

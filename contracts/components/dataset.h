@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls.h"
+#include "component.h"
 
 #include <QDate>
 #include <QList>

@@ -1,6 +1,7 @@
 #include "Dadosgerrel.h"
 
 #include "application.h"
+#include "componentregistry.h"
 #include "criteriafile.h"
 #include "errors.h"
 #include "reportdesigner.h"
@@ -91,12 +92,8 @@ void TfrmDadosGerRel::salvarCriteriosClick()
 
 QString TfrmDadosGerRel::reportsDirectory()
 {
-    if (TApplication *app = TApplication::instance()) {
-        const QString dir = app->reportsDirectory();
-        if (!dir.isEmpty())
-            return dir;
-    }
-    return qEnvironmentVariable("KMB_REPORTS_DIR");
+    const TApplication *app = TApplication::instance();
+    return app ? app->settings().reportsDirectory : QString();
 }
 
 void TfrmDadosGerRel::FormCreate(QObject *)

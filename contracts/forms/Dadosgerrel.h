@@ -37,7 +37,7 @@ public:
     void sbtPrintClick(QObject *Sender);
     void sbtSalvarComoClick(QObject *Sender);
 
-    // The report definitions directory: the host's configuration, else $KMB_REPORTS_DIR.
+    // The report definitions directory of the host's settings.
     static QString reportsDirectory();
     // What runs a report action; by default the report runner. Tests and command-line runs
     // may put their own in.

@@ -4,12 +4,15 @@
 #include "reportdesigner.h"
 #include "reportsql.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -416,6 +419,35 @@ ReportDefinition parseReportDefinition(const QString &filePath)
     return DefinitionParser(filePath).parse();
 }
 
+namespace {
+
+// The definitions read so far, by code and directory, with the files they came from: they are
+// read again only when a file was added, removed or changed.
+struct KeptDefinitions
+{
+    QStringList fingerprint; // path, time and size of each file
+    QList<ReportDefinition> definitions;
+};
+
+QMutex g_definitionsMutex;
+QHash<QString, KeptDefinitions> g_definitions;
+
+QStringList fingerprintOf(const QStringList &files)
+{
+    QStringList fingerprint;
+    fingerprint.reserve(files.size());
+    for (const QString &file : files) {
+        const QFileInfo info(file);
+        fingerprint << QStringLiteral("%1|%2|%3")
+                           .arg(file)
+                           .arg(info.lastModified().toMSecsSinceEpoch())
+                           .arg(info.size());
+    }
+    return fingerprint;
+}
+
+} // namespace
+
 QList<ReportDefinition> loadReportDefinitions(const QString &code, const QString &directory)
 {
     const QDir dir(directory);
@@ -442,6 +474,15 @@ QList<ReportDefinition> loadReportDefinitions(const QString &code, const QString
     if (code.isEmpty() || files.isEmpty())
         throw EReportNotFound(code, directory);
 
+    const QString cacheKey = code.toUpper() + QLatin1Char('\n') + dir.absolutePath();
+    const QStringList fingerprint = fingerprintOf(files);
+    {
+        QMutexLocker lock(&g_definitionsMutex);
+        const auto kept = g_definitions.constFind(cacheKey);
+        if (kept != g_definitions.constEnd() && kept->fingerprint == fingerprint)
+            return kept->definitions;
+    }
+
     QList<ReportDefinition> defs;
     for (const QString &file : files) {
         ReportDefinition def = parseReportDefinition(file);
@@ -462,5 +503,7 @@ QList<ReportDefinition> loadReportDefinitions(const QString &code, const QString
     std::stable_sort(
         defs.begin(), defs.end(),
         [](const ReportDefinition &a, const ReportDefinition &b) { return a.order < b.order; });
+    QMutexLocker lock(&g_definitionsMutex);
+    g_definitions.insert(cacheKey, {fingerprint, defs});
     return defs;
 }

@@ -1,6 +1,7 @@
 #include "reportdesigner.h"
 
 #include "pesquisalista.h"
+#include "ptbr.h"
 #include "reportdefinition.h"
 #include "reportoutput.h"
 #include "reportpreview.h"
@@ -84,7 +85,7 @@ namespace {
 
 QString number(qint64 n)
 {
-    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qlonglong(n));
+    return brazilianLocale().toString(qlonglong(n));
 }
 
 bool isDateParam(const TParam *param)

@@ -1,6 +1,7 @@
 #include "reportpreview.h"
 
 #include "errors.h"
+#include "ptbr.h"
 #include "reportoutput.h"
 #include "reportprogress.h"
 #include "reportquery.h"
@@ -31,7 +32,7 @@ const qreal kMaxZoom = 4.0;
 
 QString number(qint64 n)
 {
-    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qlonglong(n));
+    return brazilianLocale().toString(qlonglong(n));
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "reportprogress.h"
 
 #include "errors.h"
+#include "ptbr.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -92,7 +93,7 @@ void ReportProgress::update(qint64 value)
             m_dialog->setLabelText(
                 QStringLiteral("%1\n%2 linhas lidas")
                     .arg(m_phase,
-                         QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qlonglong(value))));
+                         brazilianLocale().toString(qlonglong(value))));
         }
     }
 }

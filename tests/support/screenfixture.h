@@ -53,6 +53,7 @@ public:
     void setConfig(const QString &key, const QVariant &value)
     {
         QSettings(configPath, QSettings::IniFormat).setValue(key, value);
+        app.setConfigFile(configPath);
     }
 
     // A few rows of every lookup table.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "events.h"
+#include "component.h"
+#include "wincontrol.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -9,57 +10,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
-
-class TForm;
-
-// Resolves a component name of the form being created (references between components are
-// stored by name and resolved once every component exists).
-using ComponentLookup = std::function<QObject *(const QString &name)>;
-
-// Base of every component with a name, events and references: widgets and non-visual ones.
-class COMPONENTS_EXPORT TComponent : public TEventSource
-{
-public:
-    QStringList eventNames() const override { return {}; }
-    BindResult bindEvent(const QString &, const std::any &) override
-    {
-        return BindResult::NoSuchEvent;
-    }
-    // Called once all components of the form exist.
-    virtual void resolveReferences(const ComponentLookup &) {}
-};
-
-// Mixin of the focusable controls: exit and key-down events, focus by the form's rules and the
-// system colour names of the stored layouts.
-class COMPONENTS_EXPORT TWinControl : public TComponent
-{
-public:
-    explicit TWinControl(QWidget *self);
-
-    TNotifyEvent OnExit;
-    TKeyEvent OnKeyDown;
-
-    QStringList eventNames() const override;
-    BindResult bindEvent(const QString &event, const std::any &handler) override;
-
-    // Moves the focus here; inside an exit handler the move is deferred so focus does not
-    // bounce between controls.
-    void SetFocus();
-    // Runs the exit handler inside the event boundary; false when it refused.
-    bool fireExit();
-    TForm *form() const;
-    QWidget *widget() const { return m_self; }
-    // Called by the form when the control becomes its active control, and again once an action
-    // has completed the control's exit: a visit's changes are counted from here.
-    virtual void markEntered() {}
-
-protected:
-    // Runs the key-down handler for a Qt key press; true when the handler swallowed the key.
-    bool dispatchKeyDown(QKeyEvent *event);
-
-private:
-    QWidget *m_self;
-};
 
 // A system colour name of the stored layouts ("clInfoBk", "clBtnFace", "clBlue", ...).
 COMPONENTS_EXPORT QColor systemColor(const QString &name);

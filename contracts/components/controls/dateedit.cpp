@@ -5,6 +5,7 @@
 #include "mask.h"
 
 #include <QCalendarWidget>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -87,7 +88,7 @@ TDateEditPlus::TDateEditPlus(QWidget *parent)
     m_button->setFocusPolicy(Qt::NoFocus);
     m_button->setAutoRaise(false);
     m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    m_button->setToolTip(QStringLiteral("Calendário"));
+    m_button->setToolTip(QCoreApplication::translate("TDateEditPlus", "Calendário"));
     setButtonBitmap(QString());
     connect(m_button, &QToolButton::clicked, this, [this] { guarded([this] { showCalendar(); }); });
 
@@ -168,7 +169,7 @@ void TDateEditPlus::CheckValidDate()
         return;
     }
     SetFocus();
-    MensErro(QStringLiteral("Data inválida."), true);
+    MensErro(QCoreApplication::translate("TDateEditPlus", "Data inválida."), true);
 }
 
 void TDateEditPlus::setNomeSemana(const QStringList &names)

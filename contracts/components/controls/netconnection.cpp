@@ -3,8 +3,8 @@
 #include "application.h"
 #include "errors.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QSettings>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -71,14 +71,17 @@ void TNetConnection::SetConnected(bool value)
     m_lastError.clear();
     if (m_port < 1 || m_port > 65535) {
         const QString reason =
-            QStringLiteral("Porta inválida para o servidor de aplicação: %1.").arg(m_port);
+            QCoreApplication::translate("TNetConnection",
+                                        "Porta inválida para o servidor de aplicação: %1.")
+                .arg(m_port);
         fail(reason);
         if (m_throwException)
             throw EAppError(reason);
         return;
     }
     if (m_host.isEmpty()) {
-        const QString reason = QStringLiteral("Servidor de aplicação não configurado.");
+        const QString reason =
+            QCoreApplication::translate("TNetConnection", "Servidor de aplicação não configurado.");
         fail(reason);
         if (m_throwException)
             throw EAppError(reason);
@@ -92,15 +95,17 @@ void TNetConnection::SetConnected(bool value)
     const QString target = QStringLiteral("%1:%2").arg(m_host).arg(m_port);
     auto reportFailure = [this, target](const QString &what) {
         const QString reason =
-            QStringLiteral("Servidor de aplicação %1 (%2): %3").arg(target, m_serverName, what);
+            QCoreApplication::translate("TNetConnection", "Servidor de aplicação %1 (%2): %3")
+                .arg(target, m_serverName, what);
         fail(reason);
         if (m_throwException)
             reportException(std::make_exception_ptr(EAppError(reason)));
     };
     auto *timer = new QTimer(socket);
     timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this,
-            [reportFailure] { reportFailure(QStringLiteral("sem resposta.")); });
+    connect(timer, &QTimer::timeout, this, [reportFailure] {
+        reportFailure(QCoreApplication::translate("TNetConnection", "sem resposta."));
+    });
     connect(socket, &QTcpSocket::connected, this,
             [this, socket] { socket->write("OPEN " + m_serverName.toUtf8() + '\n'); });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket, timer, reportFailure] {
@@ -108,7 +113,7 @@ void TNetConnection::SetConnected(bool value)
         const qsizetype nl = m_buffer.indexOf('\n');
         if (nl < 0) {
             if (m_buffer.size() > 4096)
-                reportFailure(QStringLiteral("resposta inválida."));
+                reportFailure(QCoreApplication::translate("TNetConnection", "resposta inválida."));
             return;
         }
         const QByteArray line = m_buffer.left(nl).trimmed();
@@ -118,14 +123,16 @@ void TNetConnection::SetConnected(bool value)
             emit connectedChanged(true);
         } else {
             reportFailure(line.startsWith("ERR") ? QString::fromUtf8(line.mid(3).trimmed())
-                                                 : QStringLiteral("resposta inválida."));
+                                                 : QCoreApplication::translate(
+                                                       "TNetConnection", "resposta inválida."));
         }
     });
     connect(socket, &QTcpSocket::errorOccurred, this,
             [socket, reportFailure] { reportFailure(socket->errorString()); });
     connect(socket, &QTcpSocket::disconnected, this, [this] {
         if (m_connected)
-            fail(QStringLiteral("Conexão com o servidor de aplicação encerrada."));
+            fail(QCoreApplication::translate("TNetConnection",
+                                             "Conexão com o servidor de aplicação encerrada."));
     });
     timer->start(m_timeoutMs);
     socket->connectToHost(m_host, quint16(m_port));
@@ -133,22 +140,20 @@ void TNetConnection::SetConnected(bool value)
 
 namespace {
 
-QString hostConfigFile()
+HostSettings hostSettings()
 {
     const TApplication *app = TApplication::instance();
-    return app ? app->configFile() : QString();
+    return app ? app->settings() : HostSettings();
 }
 
 } // namespace
 
 QString WebURL()
 {
-    QSettings settings(hostConfigFile(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("AppServer/Host"), QStringLiteral("127.0.0.1")).toString();
+    return hostSettings().appServerHost;
 }
 
 int WebPort()
 {
-    QSettings settings(hostConfigFile(), QSettings::IniFormat);
-    return settings.value(QStringLiteral("AppServer/Port"), 8211).toInt();
+    return hostSettings().appServerPort;
 }

@@ -69,7 +69,6 @@ private:
     QByteArray m_buffer;
 };
 
-// Host and port of the application server, read afresh from the host's configuration at each
-// call.
+// Host and port of the application server, from the host's settings.
 COMPONENTS_EXPORT QString WebURL();
 COMPONENTS_EXPORT int WebPort();

@@ -76,7 +76,7 @@ void reportException(std::exception_ptr error)
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        text = QStringLiteral("Erro inesperado.");
+        text = QCoreApplication::translate("Errors", "Erro inesperado.");
     }
     try {
         messagePresenter()->show(MessagePresenter::Kind::Error, text);

@@ -2,6 +2,8 @@
 
 #include "errors.h"
 
+#include <QCoreApplication>
+
 TMessages::TMessages(QObject *parent)
     : QObject(parent)
 {}
@@ -14,8 +16,9 @@ QString TMessages::Msg(const QString &key) const
         if (bar > 0 && QStringView(entry).left(bar) == key)
             return entry.mid(bar + 1);
     }
-    throw EAppError(
-        QStringLiteral("Mensagem '%1' não encontrada na tabela de mensagens.").arg(key));
+    throw EAppError(QCoreApplication::translate(
+                        "TMessages", "Mensagem '%1' não encontrada na tabela de mensagens.")
+                        .arg(key));
 }
 
 QString FormatMsg(const QString &text, const QStringList &args)

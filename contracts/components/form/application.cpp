@@ -1,14 +1,12 @@
 #include "application.h"
 
 #include "errors.h"
+#include "layoutloader.h"
 #include "tform.h"
 
 #include <QApplication>
-#include <QCursor>
-#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QSettings>
 
 namespace {
 TApplication *g_application = nullptr;
@@ -112,25 +110,4 @@ QList<TForm *> TApplication::forms() const
         if (f)
             alive << f.data();
     return alive;
-}
-
-QString TApplication::reportsDirectory() const
-{
-    QSettings settings(m_configFile, QSettings::IniFormat);
-    const QString dir = settings.value(QStringLiteral("Reports/Directory")).toString();
-    if (dir.isEmpty())
-        return {};
-    if (QDir::isRelativePath(dir) && !m_configFile.isEmpty())
-        return QFileInfo(m_configFile).absoluteDir().absoluteFilePath(dir);
-    return dir;
-}
-
-void TApplication::setBusyCursor()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void TApplication::restoreCursor()
-{
-    QApplication::restoreOverrideCursor();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components_global.h"
+#include "hostsettings.h"
 
 #include <QList>
 #include <QMdiArea>
@@ -42,28 +42,17 @@ public:
     void destroyForms();
     QList<TForm *> forms() const;
 
-    // Host configuration file (INI) that WebURL/WebPort and the report directory come from.
-    QString configFile() const { return m_configFile; }
-    void setConfigFile(const QString &path) { m_configFile = path; }
-    QString reportsDirectory() const;
-
-    // Busy cursor nesting: every set is paired with a restore.
-    static void setBusyCursor();
-    static void restoreCursor();
+    // The host's configuration, read once by the host and handed down to the screens (the
+    // application server, the report definitions directory).
+    const HostSettings &settings() const { return m_settings; }
+    void setSettings(const HostSettings &settings) { m_settings = settings; }
+    // Reads the configuration file (INI) and hands it down.
+    void setConfigFile(const QString &path) { m_settings = HostSettings::read(path); }
+    QString configFile() const { return m_settings.configFile; }
 
 private:
     TForm *adopt(TForm *form);
     QPointer<QMdiArea> m_mdiArea;
     QList<QPointer<TForm>> m_forms;
-    QString m_configFile;
-};
-
-// RAII busy cursor for code that can raise.
-class COMPONENTS_EXPORT BusyCursor
-{
-public:
-    BusyCursor() { TApplication::setBusyCursor(); }
-    ~BusyCursor() { TApplication::restoreCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
+    HostSettings m_settings;
 };

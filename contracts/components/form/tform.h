@@ -1,6 +1,8 @@
 #pragma once
 
-#include "controls.h"
+#include "component.h"
+#include "focustracker.h"
+#include "layoutloader.h"
 
 #include <QHash>
 #include <QList>
@@ -11,7 +13,8 @@ class QCloseEvent;
 
 // Base of every screen. A screen is created from stored layouts (a Qt Designer .ui for its
 // visual controls and a JSON description of its non-visual components, base class first), its
-// events are bound by handler name, and it tracks the focus to raise exit events.
+// events are bound by handler name, and it tracks the focus to raise exit events. The work is
+// done by the layout loader, the event binder and the focus tracker; the form holds the result.
 class COMPONENTS_EXPORT TForm : public QWidget, public TComponent
 {
     Q_OBJECT
@@ -49,21 +52,21 @@ public:
     QPoint designedPosition() const { return m_designedPosition; }
 
     // Focus and exit tracking.
-    bool isControl(const QWidget *widget) const;
-    QWidget *controlOf(const QWidget *widget) const;
-    QWidget *activeControl() const { return m_active; }
+    bool isControl(const QWidget *widget) const { return m_focus.isControl(widget); }
+    QWidget *controlOf(const QWidget *widget) const { return m_focus.controlOf(widget); }
+    QWidget *activeControl() const { return m_focus.activeControl(); }
     // Gives a control the focus; inside an exit handler the move is deferred until the handler
     // returned, with the control already marked active so no exit bounces back.
-    void focusControl(QWidget *control);
+    void focusControl(QWidget *control) { m_focus.focusControl(control); }
     // Raises the exit of the control that has the focus as leaving it for another control
     // would; a refusal propagates. Actions call this before their checks, since the toolbar
     // buttons never take the focus. The focus stays, so the visit of the control goes on, with
     // its changes counted afresh from here.
-    void completeActiveExit();
-    bool isInExit() const { return m_inExit; }
+    void completeActiveExit() { m_focus.completeActiveExit(); }
+    bool isInExit() const { return m_focus.isInExit(); }
     // True while completeActiveExit runs an exit handler: the handler then only normalises and
     // checks, and leaves out what belongs to really leaving the control (copies into others).
-    bool isCompletingExit() const { return m_completingExit; }
+    bool isCompletingExit() const { return m_focus.isCompletingExit(); }
 
 protected:
     struct StoredLayout
@@ -81,45 +84,19 @@ protected:
     virtual void loaded() {}
 
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class FormLayoutLoader;
-    void applyUi(const QString &resource);
-    void applyComponents(const QString &resource);
+    friend void LayoutLoader::applyUi(TForm *, const QString &);
+    friend void LayoutLoader::applyComponents(TForm *, const QString &);
     void addComponent(QObject *component);
-    void bindAllEvents();
     void resolveAll();
-    void onFocusChanged(QWidget *old, QWidget *now);
-    void setActive(QWidget *control);
-    void selectOnEnter(QWidget *now);
-    static void swallowCurrentPress(QWidget *target);
     QObject *lookup(const QString &reference) const;
 
     HandlerTable m_handlers;
     QList<QPointer<QObject>> m_components;
     QHash<QString, QPointer<QObject>> m_byName;
-    QHash<QObject *, QHash<QString, QString>> m_nonVisualEvents;
+    QHash<QObject *, QHash<QString, QString>> m_namedEvents;
     QHash<QString, int> m_bindingCounts;
-    QList<QPointer<QWidget>> m_controls;
-    QPointer<QWidget> m_active;
-    bool m_inExit = false;
-    bool m_completingExit = false;
-    // How the focus last came into a widget of the form (FocusIn events of its controls).
-    QPointer<QWidget> m_focusInWidget;
-    Qt::FocusReason m_focusInReason = Qt::OtherFocusReason;
     QPoint m_designedPosition;
+    FocusTracker m_focus;
 };
-
-// Creates components of the stored layouts by class name.
-namespace ComponentRegistry {
-using WidgetFactory = std::function<QWidget *(QWidget *parent)>;
-using ObjectFactory = std::function<QObject *(QObject *parent)>;
-COMPONENTS_EXPORT void registerWidget(const QString &className, WidgetFactory factory);
-COMPONENTS_EXPORT void registerObject(const QString &className, ObjectFactory factory);
-COMPONENTS_EXPORT QWidget *createWidget(const QString &className, QWidget *parent);
-COMPONENTS_EXPORT QObject *createObject(const QString &className, QObject *parent);
-} // namespace ComponentRegistry
-
-// Font substitutions for the fonts the layouts were designed with.
-COMPONENTS_EXPORT void installFontSubstitutions();

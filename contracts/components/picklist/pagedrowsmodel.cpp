@@ -2,11 +2,7 @@
 
 #include "errors.h"
 
-#include <QFontMetrics>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTableView>
+#include <QCoreApplication>
 
 // Positions are stored plus one, so a fresh entry of operator[] (0) means "not picked" and a
 // pick costs one hash lookup.
@@ -72,7 +68,9 @@ PagedRowsModel::PagedRowsModel(TQueryDataset *dataset, const QString &keyField, 
     if (!keyField.isEmpty()) {
         TField *key = query->FindField(keyField);
         if (!key)
-            throw EAppError(QStringLiteral("Campo '%1' não encontrado na consulta.").arg(keyField));
+            throw EAppError(QCoreApplication::translate("PagedRowsModel",
+                                                        "Campo '%1' não encontrado na consulta.")
+                                .arg(keyField));
         m_keyIndex = query->fieldIndex(key);
     }
 }
@@ -243,48 +241,4 @@ void PagedRowsModel::fetchMore(const QModelIndex &parent)
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size()) - 1);
     m_rows << rows;
     endInsertRows();
-}
-
-void PagedRowsModel::applyColumnWidths(QTableView *view) const
-{
-    const QFontMetrics fm(view->font());
-    const int charWidth = fm.horizontalAdvance(QLatin1Char('0'));
-    for (int c = 0; c < m_columns.size(); ++c) {
-        const int chars = qBound(4, m_columns.at(c)->DisplayWidth(), 60);
-        int width = chars * charWidth + 12;
-        if (m_picked && c == 0)
-            width += 24; // room for the check box
-        // Never narrower than the column's heading (its text, margins and sort arrow).
-        const QFontMetrics headingMetrics(view->horizontalHeader()->font());
-        const QString heading = headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        width = qMax(width, headingMetrics.horizontalAdvance(heading) + 24);
-        view->setColumnWidth(c, width);
-    }
-    if (!m_columns.isEmpty())
-        view->horizontalHeader()->setStretchLastSection(true);
-}
-
-QLineEdit *createFilterEdit(QWidget *dialog, QLabel *label, QObject *eventFilter)
-{
-    auto *edit = new QLineEdit(dialog);
-    edit->setObjectName(QStringLiteral("filterEdit"));
-    edit->setClearButtonEnabled(true);
-    label->setBuddy(edit);
-    edit->installEventFilter(eventFilter);
-    return edit;
-}
-
-QTableView *createResultView(QWidget *dialog, PagedRowsModel *model, QObject *eventFilter)
-{
-    auto *view = new QTableView(dialog);
-    view->setObjectName(QStringLiteral("resultView"));
-    view->setModel(model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setAlternatingRowColors(true);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    view->installEventFilter(eventFilter);
-    return view;
 }

@@ -9,10 +9,6 @@
 
 #include <functional>
 
-class QLabel;
-class QLineEdit;
-class QTableView;
-
 // Picked keys in the order they were picked, with constant-time membership. Unpicking leaves a
 // stale entry in the order that keys() skips; the order is compacted when stale entries
 // outnumber the live ones.
@@ -71,9 +67,6 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
-    // Column widths from the fields' display widths in characters of the view's font.
-    void applyColumnWidths(QTableView *view) const;
-
     // A key as compared and stored: the text of the value without the trailing blanks of a
     // padded CHAR column.
     static QString keyText(const QVariant &value);
@@ -99,9 +92,3 @@ private:
     PickSet *m_picked = nullptr;
     std::function<void()> m_onPickedChange;
 };
-
-// The filter box and the result table of the search and pick-list dialogs; the dialog watches
-// the key events of both through eventFilter.
-COMPONENTS_EXPORT QLineEdit *createFilterEdit(QWidget *dialog, QLabel *label, QObject *eventFilter);
-COMPONENTS_EXPORT QTableView *createResultView(QWidget *dialog, PagedRowsModel *model,
-                                               QObject *eventFilter);

@@ -1,4 +1,4 @@
-#include "hostsettings.h"
+#include "usersettings.h"
 
 #include <QDir>
 #include <QSettings>
@@ -8,23 +8,23 @@ const QString kGeometry = QStringLiteral("MainWindow/Geometry");
 const QString kCriteriaFolder = QStringLiteral("Criteria/Folder");
 } // namespace
 
-QByteArray HostSettings::windowGeometry()
+QByteArray UserSettings::windowGeometry()
 {
     return QSettings().value(kGeometry).toByteArray();
 }
 
-void HostSettings::setWindowGeometry(const QByteArray &geometry)
+void UserSettings::setWindowGeometry(const QByteArray &geometry)
 {
     QSettings().setValue(kGeometry, geometry);
 }
 
-QString HostSettings::criteriaFolder()
+QString UserSettings::criteriaFolder()
 {
     const QString folder = QSettings().value(kCriteriaFolder).toString();
     return !folder.isEmpty() && QDir(folder).exists() ? folder : QDir::homePath();
 }
 
-void HostSettings::setCriteriaFolder(const QString &folder)
+void UserSettings::setCriteriaFolder(const QString &folder)
 {
     QSettings().setValue(kCriteriaFolder, folder);
 }
