@@ -8,13 +8,17 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QMdiArea>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -33,6 +37,40 @@ public:
             reportException(std::current_exception());
             return false;
         }
+    }
+};
+
+// Dialogs open centred on the window they belong to and wholly on its screen, title bar
+// included (a dialog of a window half off the screen would otherwise follow it).
+class DialogPlacer : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isWindow())
+                place(dialog);
+        return false;
+    }
+
+private:
+    static void place(QDialog *dialog)
+    {
+        const QWidget *owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+        const QScreen *screen = owner && owner->screen() ? owner->screen() : dialog->screen();
+        if (!screen)
+            return;
+        const QRect area = screen->availableGeometry();
+        // The frame is not known before the window manager framed the dialog: allow for it.
+        const QMargins frame(4, 32, 4, 4);
+        const QSize size = dialog->size();
+        QPoint centre = owner ? owner->frameGeometry().center() : area.center();
+        QPoint pos = centre - QPoint(size.width() / 2, size.height() / 2);
+        pos.setX(qMax(area.left() + frame.left(),
+                      qMin(pos.x(), area.right() - frame.right() - size.width())));
+        pos.setY(qMax(area.top() + frame.top(),
+                      qMin(pos.y(), area.bottom() - frame.bottom() - size.height())));
+        dialog->move(pos - QPoint(frame.left(), frame.top()));
     }
 };
 
@@ -88,6 +126,40 @@ QString configurationError(const QString &path)
             .arg(QDir::toNativeSeparators(path));
     return {};
 }
+
+// Texts of Qt's dialogs that its Portuguese catalogue lacks (the file dialog's kinds of file).
+class MissingQtTexts : public QTranslator
+{
+public:
+    explicit MissingQtTexts(QObject *parent)
+        : QTranslator(parent)
+    {
+        // Read before the translator is installed: it never asks itself.
+        m_texts.insert("Folder", QCoreApplication::translate("MissingQtTexts", "Pasta"));
+        m_texts.insert("File", QCoreApplication::translate("MissingQtTexts", "Arquivo"));
+        m_texts.insert("Drive", QCoreApplication::translate("MissingQtTexts", "Unidade"));
+        m_texts.insert("Computer", QCoreApplication::translate("MissingQtTexts", "Computador"));
+        m_texts.insert("Desktop",
+                       QCoreApplication::translate("MissingQtTexts", "Área de trabalho"));
+        m_texts.insert("Trash", QCoreApplication::translate("MissingQtTexts", "Lixeira"));
+        m_texts.insert("%1 File", QCoreApplication::translate("MissingQtTexts", "Arquivo %1"));
+        m_texts.insert("File Folder", QCoreApplication::translate("MissingQtTexts", "Pasta"));
+        m_texts.insert("Alias", QCoreApplication::translate("MissingQtTexts", "Atalho"));
+        m_texts.insert("Shortcut", QCoreApplication::translate("MissingQtTexts", "Atalho"));
+        m_texts.insert("Unknown", QCoreApplication::translate("MissingQtTexts", "Desconhecido"));
+    }
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        const QByteArray ctx(context);
+        if (ctx != "QAbstractFileIconProvider" && ctx != "QFileSystemModel" && ctx != "QFileDialog")
+            return {};
+        return m_texts.value(QByteArray(source));
+    }
+
+private:
+    QHash<QByteArray, QString> m_texts;
+};
 
 } // namespace
 
@@ -154,10 +226,17 @@ int main(int argc, char *argv[])
     // report does not need it: a report run does not log it either (QT_LOGGING_RULES can).
     if (reportRun)
         QLoggingCategory::setFilterRules(QStringLiteral("kmb.netconnection.warning=false"));
+    // The file dialog writes dates and sizes in the system locale: make it Brazilian
+    // Portuguese (dd/mm/aaaa, Portuguese month names) whatever the session says.
+    if (!reportRun)
+        qputenv("LC_TIME", "pt_BR.UTF-8");
     HostApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("kmb"));
     QApplication::setApplicationName(QStringLiteral("kmbhost"));
     QApplication::setApplicationDisplayName(
         QCoreApplication::translate("Host", "Orçamento de Eventos"));
+    // Installed first, so it is asked last: only for what Qt's catalogues do not hold.
+    QApplication::installTranslator(new MissingQtTexts(&app));
     installBrazilianLocale();
 
     TApplication application;
@@ -188,6 +267,8 @@ int main(int argc, char *argv[])
     }
     int status = 0;
     {
+        DialogPlacer placer;
+        app.installEventFilter(&placer);
         ModuleLoader loader(moduleDirs);
         MainWindow window(&loader, databaseError);
         application.setMdiArea(window.mdiArea());

@@ -196,6 +196,11 @@ void TfrmRelForn::medAteOrcExit(QObject *)
 void TfrmRelForn::depDeEventoExit(QObject *)
 {
     depDeEvento->CheckValidDate();
+    // The end follows the start as a typing convenience: only when the start was changed during
+    // this visit and is really left. An action completing the exit only checks the date, so it
+    // never changes a criterion the user did not touch.
+    if (isCompletingExit() || !depDeEvento->ChangedSinceEnter())
+        return;
     depAteEvento->setText(depDeEvento->Text());
 }
 
@@ -271,7 +276,8 @@ void TfrmRelForn::Valida_Campos()
 void TfrmRelForn::runChecks()
 {
     // The toolbar buttons take no focus: finish leaving the focused criteria control first, so
-    // its normalisation and checks have run before the criteria are checked.
+    // its normalisation and checks have run before the criteria are checked (its copies into
+    // other criteria do not run: the focus has not left it).
     completeActiveExit();
     Vd_Cdfilial();
     Vd_DTEvento();
@@ -365,6 +371,16 @@ void TfrmRelForn::openPickList(TADOIBQuery *query, bool reopen, TDataSource *dat
     }
     const QString title = msgPadrao->Msg(titleKey);
     PesquisaLista(dataSource, keyField, title, false, list);
+    showPicks();
+}
+
+void TfrmRelForn::showPicks()
+{
+    showPickSummary(sbtFornecedor, rbtLisForn, LisForn);
+    showPickSummary(sbtCliente, rbtLisCli, LisCli);
+    showPickSummary(sbtEvento, rbtLisEvento, LisEvento);
+    showPickSummary(sbtServico, rbtLisServ, LisServ);
+    showPickSummary(sbtProduto, rbtLisProd, LisProd);
 }
 
 void TfrmRelForn::sbtFornecedorClick(QObject *)
@@ -497,6 +513,7 @@ void TfrmRelForn::FormCreate(QObject *Sender)
     depAteEvento->Clear();
     qryProdutoCDARVPROD->setEditMask(DBPict(TPictType::ptArvProd));
     netRelForn->SetConnected(true);
+    showPicks(); // the picks outlive the screen
 }
 
 void TfrmRelForn::netRelFornBeforeConnect(QObject *)

@@ -155,6 +155,8 @@ protected:
 
 private:
     void runChecks();
+    // Shows, beside each list button, what its pick list holds.
+    void showPicks();
     void openPickList(TADOIBQuery *query, bool reopen, TDataSource *dataSource,
                       const QString &keyField, const QString &titleKey, const QString &emptyKey,
                       QString &list, TRadioButton *listRadio);

@@ -9,6 +9,9 @@
 #include <QCalendarWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -82,6 +85,12 @@ private slots:
     void calendarPickWithEnter();
     void calendarPickWithClick();
     void calendarEscape();
+    void calendarSixWeeks();
+    void calendarKeys_data();
+    void calendarKeys();
+    void calendarToday();
+    void shortYear_data();
+    void shortYear();
 };
 
 void tst_DateEdit::emptyEdit()
@@ -118,9 +127,13 @@ void tst_DateEdit::typing_data()
     QTest::newRow("short day by separator") << "1/5/2024"
                                             << "1 /5 /2024" << QDate(2024, 5, 1);
     QTest::newRow("two-digit year") << "010524"
-                                    << "01/05/24  " << QDate();
-    QTest::newRow("half typed") << "0105"
-                                << "01/05/    " << QDate();
+                                    << "01/05/24  " << QDate(2024, 5, 1);
+    QTest::newRow("day and month only") << "0105"
+                                        << "01/05/    " << QDate(QDate::currentDate().year(), 5, 1);
+    QTest::newRow("two-digit year 20") << "010520"
+                                       << "01/05/20  " << QDate(2020, 5, 1);
+    QTest::newRow("half typed") << "01"
+                                << "01/  /    " << QDate();
     QTest::newRow("no such day") << "31042024"
                                  << "31/04/2024" << QDate();
     QTest::newRow("extra digits ignored") << "010520249"
@@ -159,7 +172,9 @@ void tst_DateEdit::getDate_data()
     QTest::newRow("year 0") << "01/01/0000" << 0.0;
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("blank") << "  /  /    " << 0.0;
-    QTest::newRow("no year") << "01/01/    " << 0.0;
+    QTest::newRow("no year, current year")
+        << "01/01/    " << dateToDateTime(QDate(QDate::currentDate().year(), 1, 1));
+    QTest::newRow("three-digit year") << "01/01/202 " << 0.0;
 }
 
 void tst_DateEdit::getDate()
@@ -211,9 +226,9 @@ void tst_DateEdit::checkValidDate_data()
     QTest::newRow("empty") << "" << false;
     QTest::newRow("valid") << "15/08/2024" << false;
     QTest::newRow("no such day") << "30/02/2024" << true;
-    QTest::newRow("half typed") << "15/08/    " << true;
     QTest::newRow("day only") << "15/  /    " << true;
-    QTest::newRow("two-digit year") << "15/08/24  " << true;
+    QTest::newRow("three-digit year") << "15/08/202 " << true;
+    QTest::newRow("one-digit year") << "15/08/2   " << true;
 }
 
 // A refusal puts the focus into the edit first, then shows the message, then aborts.
@@ -275,12 +290,21 @@ void tst_DateEdit::calendarWeekdays()
     QTRY_VERIFY(calendar->isVisible());
     QVERIFY(calendar->isWindow());
     QCOMPARE(calendar->firstDayOfWeek(), Qt::Sunday);
+    // The full names where they fit the columns, else their first three letters; the full name
+    // is the tooltip either way, and no heading is wider than its column.
+    QStringList shown;
     for (int column = 0; column < 7; ++column) {
         auto *label = calendar->findChild<QLabel *>(QStringLiteral("weekday%1").arg(column));
         QVERIFY(label);
         QVERIFY(label->isVisible());
-        QCOMPARE(label->text(), kNomeSemana.at(column));
+        QCOMPARE(label->toolTip(), kNomeSemana.at(column));
+        QVERIFY2(kNomeSemana.at(column).startsWith(label->text()) && label->text().size() >= 3,
+                 qPrintable(label->text()));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        shown << label->text();
     }
+    QVERIFY(shown == kNomeSemana ||
+            shown == QStringList({"Dom", "Seg", "Ter", "Qua", "Qui", "Sex", "Sáb"}));
     QCOMPARE(w.date->weekdayName(Qt::Sunday), QStringLiteral("Domingo"));
     QCOMPARE(w.date->weekdayName(Qt::Saturday), QStringLiteral("Sábado"));
     // Names set while the calendar exists show at once; missing names fall back to the locale.
@@ -345,6 +369,158 @@ void tst_DateEdit::calendarEscape()
     QTest::keyClick(view, Qt::Key_Escape);
     QTRY_VERIFY(!calendar->isVisible());
     QCOMPARE(w.date->Text(), QStringLiteral("01/02/2024"));
+}
+
+// March 2024 spans six weeks: every row is on show, and moving to the last day keeps the first
+// row in view (the grid never scrolls).
+void tst_DateEdit::calendarSixWeeks()
+{
+    Window w;
+    w.date->setText(QStringLiteral("01/03/2024"));
+    w.date->SetFocus();
+    w.date->showCalendar();
+    QCalendarWidget *calendar = w.date->calendar();
+    QTRY_VERIFY(calendar->isVisible());
+    auto *view = calendar->findChild<QTableView *>();
+    auto allRowsShown = [&] {
+        const QRect viewport = view->viewport()->rect();
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            const QRect cell = view->visualRect(view->model()->index(row, 0));
+            if (!viewport.contains(cell))
+                return false;
+        }
+        return true;
+    };
+    QCOMPARE(view->model()->rowCount(), 6);
+    QVERIFY(allRowsShown());
+    QVERIFY(dayCell(calendar, 31).isValid());
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(calendar->selectedDate(), QDate(2024, 3, 31));
+    QVERIFY(allRowsShown());
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+    QTest::keyClick(view, Qt::Key_Home);
+    QCOMPARE(calendar->selectedDate(), QDate(2024, 3, 1));
+    QVERIFY(allRowsShown());
+    // The whole popup lies below or above the edit, on the screen.
+    QVERIFY(calendar->screen()->availableGeometry().contains(calendar->geometry()));
+}
+
+void tst_DateEdit::calendarKeys_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QDate>("selected");
+    QTest::newRow("right") << "31/03/2024" << QList<int>{Qt::Key_Right} << QDate(2024, 4, 1);
+    QTest::newRow("left") << "01/03/2024" << QList<int>{Qt::Key_Left} << QDate(2024, 2, 29);
+    QTest::newRow("down a week") << "28/03/2024" << QList<int>{Qt::Key_Down} << QDate(2024, 4, 4);
+    QTest::newRow("up a week") << "05/03/2024" << QList<int>{Qt::Key_Up} << QDate(2024, 2, 27);
+    QTest::newRow("page down") << "31/01/2024" << QList<int>{Qt::Key_PageDown}
+                               << QDate(2024, 2, 29);
+    QTest::newRow("page up") << "15/03/2024" << QList<int>{Qt::Key_PageUp} << QDate(2024, 2, 15);
+    QTest::newRow("home") << "15/03/2024" << QList<int>{Qt::Key_Home} << QDate(2024, 3, 1);
+    QTest::newRow("end of february")
+        << "15/02/2024" << QList<int>{Qt::Key_End} << QDate(2024, 2, 29);
+    QTest::newRow("page down, end")
+        << "15/03/2024" << QList<int>{Qt::Key_PageDown, Qt::Key_End} << QDate(2024, 4, 30);
+}
+
+// Keys move the selection; Enter picks it into the edit and closes the popup.
+void tst_DateEdit::calendarKeys()
+{
+    QFETCH(QString, from);
+    QFETCH(QList<int>, keys);
+    QFETCH(QDate, selected);
+    Window w;
+    w.date->setText(from);
+    w.date->SetFocus();
+    w.date->showCalendar();
+    QCalendarWidget *calendar = w.date->calendar();
+    QTRY_VERIFY(calendar->isVisible());
+    auto *view = calendar->findChild<QTableView *>();
+    for (int key : keys)
+        QTest::keyClick(view, Qt::Key(key));
+    QCOMPARE(calendar->selectedDate(), selected);
+    QCOMPARE(calendar->monthShown(), selected.month());
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(w.date->date(), selected);
+}
+
+// "Hoje" and the T key pick today.
+void tst_DateEdit::calendarToday()
+{
+    Window w;
+    w.date->setText(QStringLiteral("01/03/2024"));
+    w.date->SetFocus();
+    w.date->showCalendar();
+    QCalendarWidget *calendar = w.date->calendar();
+    QTRY_VERIFY(calendar->isVisible());
+    auto *today = calendar->findChild<QPushButton *>(QStringLiteral("todayButton"));
+    QVERIFY(today);
+    QCOMPARE(today->text(), QStringLiteral("&Hoje"));
+    QVERIFY(today->isVisible());
+    today->click();
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(w.date->date(), QDate::currentDate());
+    w.date->setText(QStringLiteral("01/03/2024"));
+    w.date->showCalendar();
+    QTRY_VERIFY(calendar->isVisible());
+    QTest::keyClick(calendar->findChild<QTableView *>(), Qt::Key_T);
+    QTRY_VERIFY(!calendar->isVisible());
+    QCOMPARE(w.date->date(), QDate::currentDate());
+}
+
+// A two-digit year is read in a window of a hundred years (00-49 this century, 50-99 the last
+// one), a missing year as the current one; leaving the edit writes the date out in full.
+void tst_DateEdit::shortYear_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text");
+    const QString year = QString::number(QDate::currentDate().year());
+    QTest::newRow("26") << "010126"
+                        << "01/01/2026";
+    QTest::newRow("00") << "291200"
+                        << "29/12/2000";
+    QTest::newRow("49") << "311249"
+                        << "31/12/2049";
+    QTest::newRow("50") << "010150"
+                        << "01/01/1950";
+    QTest::newRow("99") << "311299"
+                        << "31/12/1999";
+    QTest::newRow("separators") << "1/1/26"
+                                << "01/01/2026";
+    QTest::newRow("no year") << "0503"
+                             << "05/03/" + year;
+    QTest::newRow("leap day of 24") << "290224"
+                                    << "29/02/2024";
+    QTest::newRow("no leap day in 23") << "290223"
+                                       << "29/02/23  ";
+    QTest::newRow("four digits unchanged") << "01011926"
+                                           << "01/01/1926";
+}
+
+void tst_DateEdit::shortYear()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    RecordingPresenter presenter;
+    Window w;
+    w.date->SetFocus();
+    w.date->lineEdit()->home(false);
+    QTest::keyClicks(w.date->lineEdit(), typed);
+    w.other->setFocus(Qt::TabFocusReason);
+    QCOMPARE(w.date->Text(), text);
+    // The check run by an action reads the same date, and writes it out as well.
+    w.date->setText(typed);
+    bool refused = false;
+    try {
+        w.date->CheckValidDate();
+    } catch (const EAbort &) {
+        refused = true;
+    }
+    QCOMPARE(refused, !w.date->date().isValid());
+    if (!refused)
+        QCOMPARE(w.date->Text(), text);
 }
 
 QTEST_MAIN(tst_DateEdit)

@@ -645,7 +645,7 @@ struct Search
 void tst_PickList::searchButtonSettings()
 {
     Search s;
-    QCOMPARE(s.button->toolTip(), QStringLiteral("Pesquisar"));
+    QCOMPARE(s.button->toolTip(), QStringLiteral("Pesquisar (F2 ou Alt+Seta para baixo no campo)"));
     QCOMPARE(s.button->focusPolicy(), Qt::NoFocus);
     QCOMPARE(s.button->Associate(), s.edit);
     QCOMPARE(s.button->DataSource(), s.suppliers.lookup->source);

@@ -1,7 +1,9 @@
 // Criteria entry and the checks that guard preview, print and save-as.
 #include "screenfixture.h"
 
+#include <QCalendarWidget>
 #include <QSqlQuery>
+#include <QTableView>
 
 using Action = TfrmDadosGerRel::ReportAction;
 
@@ -359,21 +361,206 @@ private slots:
     void leavingStartDateOverwritesEnd()
     {
         form->depAteEvento->setText(QStringLiteral("20/12/2026"));
-        form->depDeEvento->setText(QStringLiteral("01/12/2026"));
         form->depDeEvento->SetFocus();
         QApplication::processEvents();
+        form->depDeEvento->setText(QStringLiteral("01/12/2026")); // changed during the visit
         moveFocus(form->depAteEvento->lineEdit());
         QCOMPARE(form->depAteEvento->Text(), QStringLiteral("01/12/2026"));
         // An invalid start is refused and nothing is copied.
         form->depAteEvento->setText(QStringLiteral("20/12/2026"));
-        form->depDeEvento->setText(QStringLiteral("32/12/2026"));
         form->depDeEvento->SetFocus();
         QApplication::processEvents();
+        form->depDeEvento->setText(QStringLiteral("32/12/2026"));
         fx->presenter.clear();
         moveFocus(form->medDeOrc);
         QCOMPARE(fx->presenter.texts(), QStringList{"Data inválida."});
         QCOMPARE(form->depAteEvento->Text(), QStringLiteral("20/12/2026"));
         QTRY_COMPARE(focusName(), QStringLiteral("depDeEvento"));
+    }
+
+    // Focus moves and typing as a user makes them, one step per entry:
+    //   "set NAME TEXT"  text set from code before the visit (not a user change)
+    //   "click NAME"     focus by the mouse, cursor at the start of the edit
+    //   "tab", "backtab" the keys
+    //   "type TEXT"      keys typed into the focused edit
+    //   "clear"          the whole text selected and deleted
+    //   "calendar KEY"   the calendar opened from the focused date edit, KEY pressed, Enter
+    //   "preview"        the preview button
+    // Then the texts of the four range edits, the focused control and its selected text, the
+    // messages shown and whether the report ran.
+    void focusMoves_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("texts"); // medDeOrc medAteOrc depDeEvento depAteEvento
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("ran");
+        const QString blank = QStringLiteral("  /  /    ");
+        const QString order = QStringLiteral("Data inicial deve ser menor ou igual à final.");
+
+        QTest::newRow("action in a typed start date never copies it")
+            << QStringList{"set medCDFilial 1", "click depAteEvento", "type 05042024",
+                           "click depDeEvento", "type 10042024",      "preview"}
+            << QStringList{"", "", "10/04/2024", "05/04/2024"} << "depDeEvento"
+            << "" << QStringList{order} << false;
+        QTest::newRow("passing through an unchanged start keeps the end")
+            << QStringList{"click depDeEvento", "type 01012026",     "tab",
+                           "type 31122026",     "click depDeEvento", "click medDeOrc"}
+            << QStringList{"", "", "01/01/2026", "31/12/2026"} << "medDeOrc"
+            << "" << QStringList{} << false;
+        QTest::newRow("tabbing back through an unchanged start keeps the end")
+            << QStringList{"set medDeOrc 0000000007",
+                           "set depDeEvento 01/01/2026",
+                           "set depAteEvento 31/12/2026",
+                           "click depAteEvento",
+                           "backtab",
+                           "backtab"}
+            << QStringList{"0000000007", "0000000007", "01/01/2026", "31/12/2026"} << "medAteOrc"
+            << "0000000007" << QStringList{} << false;
+        QTest::newRow("a changed start is copied and selected in the end")
+            << QStringList{"set depAteEvento 31/12/2026", "click depDeEvento", "type 01012026",
+                           "tab"}
+            << QStringList{"", "", "01/01/2026", "01/01/2026"} << "depAteEvento"
+            << "01/01/2026" << QStringList{} << false;
+        QTest::newRow("typing after Tab replaces the copied end date")
+            << QStringList{"click depDeEvento", "type 01012026", "tab", "type 20012026", "tab"}
+            << QStringList{"", "", "01/01/2026", "20/01/2026"} << "rbtTdsForn"
+            << "" << QStringList{} << false;
+        QTest::newRow("a click into the end places the cursor")
+            << QStringList{"click depDeEvento", "type 01012026", "click depAteEvento"}
+            << QStringList{"", "", "01/01/2026", "01/01/2026"} << "depAteEvento"
+            << "" << QStringList{} << false;
+        QTest::newRow("a cleared start clears the end")
+            << QStringList{"set depDeEvento 01/01/2026", "set depAteEvento 31/12/2026",
+                           "click depDeEvento", "clear", "tab"}
+            << QStringList{"", "", blank, blank} << "depAteEvento" << blank << QStringList{}
+            << false;
+        QTest::newRow("a calendar pick is a change")
+            << QStringList{"set depDeEvento 10/03/2024", "set depAteEvento 31/03/2024",
+                           "click depDeEvento", "calendar Right", "tab"}
+            << QStringList{"", "", "11/03/2024", "11/03/2024"} << "depAteEvento"
+            << "11/03/2024" << QStringList{} << false;
+        QTest::newRow("retyping the same start is no change")
+            << QStringList{"set depDeEvento 01/01/2026",
+                           "set depAteEvento 31/12/2026",
+                           "click depDeEvento",
+                           "clear",
+                           "type 010126",
+                           "tab"}
+            << QStringList{"", "", "01/01/2026", "31/12/2026"} << "depAteEvento"
+            << "31/12/2026" << QStringList{} << false;
+        QTest::newRow("an action ends the visit's change")
+            << QStringList{"set medCDFilial 1", "set depAteEvento 30/04/2024",
+                           "click depDeEvento", "type 10042024",
+                           "preview",           "tab"}
+            << QStringList{"", "", "10/04/2024", "30/04/2024"} << "depAteEvento"
+            << "30/04/2024" << QStringList{} << true;
+        QTest::newRow("a half-typed start is still refused by the action")
+            << QStringList{"set medCDFilial 1", "click depDeEvento", "type 3102", "preview"}
+            << QStringList{"", "", "31/02/    ", blank} << "depDeEvento"
+            << "" << QStringList{"Data inválida."} << false;
+        QTest::newRow("budget start normalised and selected in the end")
+            << QStringList{"click medDeOrc", "type 12", "tab"}
+            << QStringList{"0000000012", "0000000012", blank, blank} << "medAteOrc"
+            << "0000000012" << QStringList{} << false;
+        QTest::newRow("typing after Tab replaces the copied budget end")
+            << QStringList{"click medDeOrc", "type 12", "tab", "type 20", "tab"}
+            << QStringList{"0000000012", "0000000020", blank, blank} << "depDeEvento" << blank
+            << QStringList{} << false;
+        QTest::newRow("Shift+Tab selects the start budget")
+            << QStringList{"set medDeOrc 0000000012", "click medAteOrc", "backtab"}
+            << QStringList{"0000000012", "0000000012", blank, blank} << "medDeOrc"
+            << "0000000012" << QStringList{} << false;
+        QTest::newRow("action in a half-typed budget normalises it, no report")
+            << QStringList{"set medCDFilial 1",
+                           "set medDeOrc 0000000020",
+                           "click medAteOrc",
+                           "clear",
+                           "type 3",
+                           "preview"}
+            << QStringList{"0000000020", "0000000003", blank, blank} << "medDeOrc"
+            << "0000000020"
+            << QStringList{"Intervalo inicial do orçamento deve ser menor ou igual a intervalo "
+                           "final do orçamento."}
+            << false;
+        QTest::newRow("focus put back by a refusal selects the code")
+            << QStringList{"click medCDFilial", "type 9", "tab"}
+            << QStringList{"", "", blank, blank} << "medCDFilial"
+            << "0009" << QStringList{"Filial não cadastrada."} << false;
+    }
+    void focusMoves()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, focus);
+        QFETCH(QString, selected);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, ran);
+        auto settle = [] {
+            for (int i = 0; i < 3; ++i)
+                QApplication::processEvents();
+        };
+        auto edit = [this](const QString &name) -> QLineEdit * {
+            QObject *c = form->FindComponent(name);
+            if (auto *d = qobject_cast<TDateEditPlus *>(c))
+                return d->lineEdit();
+            return qobject_cast<QLineEdit *>(c);
+        };
+        for (const QString &step : steps) {
+            const QString verb = step.section(QLatin1Char(' '), 0, 0);
+            const QString arg = step.section(QLatin1Char(' '), 1);
+            QWidget *focused = QApplication::focusWidget();
+            if (verb == QLatin1String("set")) {
+                QLineEdit *e = edit(arg.section(QLatin1Char(' '), 0, 0));
+                QVERIFY2(e, qPrintable(step));
+                e->setText(arg.section(QLatin1Char(' '), 1));
+            } else if (verb == QLatin1String("click")) {
+                QLineEdit *e = edit(arg);
+                QVERIFY2(e, qPrintable(step));
+                e->setFocus(Qt::MouseFocusReason);
+                settle();
+                e->home(false);
+            } else if (verb == QLatin1String("tab") || verb == QLatin1String("backtab")) {
+                QVERIFY(focused);
+                QTest::keyClick(focused,
+                                verb == QLatin1String("tab") ? Qt::Key_Tab : Qt::Key_Backtab);
+            } else if (verb == QLatin1String("type")) {
+                QVERIFY(focused);
+                QTest::keyClicks(focused, arg);
+            } else if (verb == QLatin1String("clear")) {
+                auto *e = qobject_cast<QLineEdit *>(focused);
+                QVERIFY(e);
+                e->selectAll();
+                QTest::keyClick(e, Qt::Key_Delete);
+            } else if (verb == QLatin1String("calendar")) {
+                auto *d = qobject_cast<TDateEditPlus *>(form->controlOf(focused));
+                QVERIFY(d);
+                d->showCalendar();
+                auto *view = d->calendar()->findChild<QTableView *>();
+                QTest::keyClick(view, arg == QLatin1String("Right") ? Qt::Key_Right : Qt::Key_Left);
+                QTest::keyClick(view, Qt::Key_Return);
+                // The popup gone, the screen's window is active again (offscreen does not).
+                QTRY_VERIFY(!d->calendar()->isVisible());
+                form->activateWindow();
+                QApplication::setActiveWindow(form);
+                QVERIFY(QTest::qWaitForWindowActive(form));
+                QTRY_VERIFY(d->lineEdit()->hasFocus());
+            } else if (verb == QLatin1String("preview")) {
+                press(Action::Preview);
+            } else {
+                QFAIL(qPrintable(step));
+            }
+            settle();
+        }
+        const QStringList actual{form->medDeOrc->text(), form->medAteOrc->text(),
+                                 form->depDeEvento->Text(), form->depAteEvento->Text()};
+        QCOMPARE(actual, texts);
+        QTRY_COMPARE(focusName(), focus);
+        auto *focusedEdit = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QCOMPARE(focusedEdit ? focusedEdit->selectedText() : QString(), selected);
+        QCOMPARE(fx->presenter.texts(), messages);
+        QCOMPARE(!this->ran.isEmpty(), ran);
     }
 
     void hostileInputIsData_data()

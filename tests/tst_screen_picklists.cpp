@@ -6,6 +6,7 @@
 
 #include <QAbstractItemModel>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -183,6 +184,57 @@ private slots:
         answerPickList(&products, {1}, true);
         form->sbtProduto->click();
         QCOMPARE(pickListKeys(LisProd), QStringList{"P2"}); // CDPRODUTO, not the tree code
+    }
+
+    // The list button names what was picked (ten names, then "e mais N") and a count beside it
+    // shows while "Lista" is checked; the report's criteria line names five.
+    void pickIsShownBesideTheButton()
+    {
+        for (int i = 4; i <= 15; ++i)
+            fx->db->exec(QStringLiteral("INSERT INTO FORNECEDOR (CDFORNECED, IDTPIJURFORN, "
+                                        "NRINSJURFORN, NMRAZSOCFORN, NMFANTFORN) VALUES "
+                                        "('F%1', 'X', '', 'Fornecedor %1', 'F%1')")
+                             .arg(i, 3, 10, QLatin1Char('0')));
+        auto *count = form->findChild<QLabel *>(QStringLiteral("sbtFornecedorCount"));
+        QVERIFY(count);
+        QVERIFY(!count->isVisible());
+        form->rbtLisForn->click();
+        Seen seen;
+        answerPickList(&seen, {0, 1}, true);
+        form->sbtFornecedor->click();
+        QVERIFY(count->isVisible());
+        QCOMPARE(count->text(), QStringLiteral("2 selecionados"));
+        QCOMPARE(form->sbtFornecedor->toolTip(),
+                 QStringLiteral("Selecionados:\nBuffet Alegria Ltda\nJosé da Silva"));
+        QCOMPARE(pickSummaryText(LisForn, 5, QStringLiteral(", ")),
+                 QStringLiteral("Buffet Alegria Ltda, José da Silva"));
+        // Beside the button, whole inside the group, clear of the button and the radio caption.
+        QVERIFY(count->parentWidget()->rect().contains(count->geometry()));
+        QVERIFY(!count->geometry().intersects(form->sbtFornecedor->geometry()));
+        QVERIFY(count->geometry().left() >=
+                form->rbtLisForn->geometry().left() + form->rbtLisForn->sizeHint().width());
+        form->rbtTdsForn->click();
+        QVERIFY(!count->isVisible());
+        form->rbtLisForn->click();
+        QVERIFY(count->isVisible());
+
+        Seen all;
+        QList<int> rows;
+        for (int r = 0; r < 15; ++r)
+            rows << r;
+        answerPickList(&all, rows, true);
+        form->sbtFornecedor->click();
+        QCOMPARE(count->text(), QStringLiteral("15 selecionados"));
+        const QStringList lines = form->sbtFornecedor->toolTip().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 12); // the heading, ten names, the rest
+        QCOMPARE(lines.at(1), QStringLiteral("Buffet Alegria Ltda"));
+        QCOMPARE(lines.last(), QStringLiteral("e mais 5"));
+        QCOMPARE(pickSummaryText(LisForn, 5, QStringLiteral(", ")).count(QStringLiteral(", ")), 5);
+        QVERIFY(pickSummaryText(LisForn, 5, QStringLiteral(", "))
+                    .endsWith(QStringLiteral(", e mais 10")));
+        // A pick-list string no pick list of this run wrote is only counted.
+        QCOMPARE(pickSummaryText(QStringLiteral("[\"A\",\"B\"]"), 5, QStringLiteral(", ")),
+                 QStringLiteral("2 selecionados"));
     }
 
     void emptyLookupShowsItsTextAndFocusesListRadio_data() { instances_data(); }

@@ -159,11 +159,102 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&amp;Abrir critérios...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>&amp;Sair</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>&amp;Janela</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A&amp;juda</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Sobre...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Cascata</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Lado a lado</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Fechar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sobre</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Orçamento de Eventos&lt;/b&gt;&lt;p&gt;Relatórios do orçamento de eventos.&lt;/p&gt;&lt;p&gt;Qt %1&lt;/p&gt;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Abrir critérios</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Critérios (*.txt *.ini *.crit);;Todos os arquivos (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Abra a tela do relatório antes de abrir um arquivo de critérios.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Critérios de &apos;%1&apos; carregados.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Relatórios</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MissingQtTexts</name>
+    <message>
+        <source>Pasta</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arquivo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unidade</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Computador</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Área de trabalho</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lixeira</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arquivo %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Atalho</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Desconhecido</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -204,6 +295,26 @@
     <name>PesquisaLista</name>
     <message>
         <source>Lista de pesquisa sem fonte de dados.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 selecionado</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 selecionados</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>e mais %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Escolher a lista (F9)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Selecionados:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -248,7 +359,7 @@
 <context>
     <name>TBtnPesquisa</name>
     <message>
-        <source>Pesquisar</source>
+        <source>Pesquisar (F2 ou Alt+Seta para baixo no campo)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

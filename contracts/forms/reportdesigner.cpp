@@ -153,9 +153,13 @@ QString criterionText(const ReportCriterion &c, const TParams *params, const QSq
         if (all && all->AsVariant().toString() == QLatin1String("T"))
             return QStringLiteral("Todos");
         const TParam *list = param(c.list);
-        const qsizetype n = list ? pickListKeys(list->AsVariant().toString()).size() : 0;
+        const QString picked = list ? list->AsVariant().toString() : QString();
+        const qsizetype n = pickListKeys(picked).size();
         if (n == 0)
             return QStringLiteral("nenhum selecionado");
+        // The rows by name when the pick list of this run named them: five, then "e mais N".
+        if (pickListNames(picked).size() == n)
+            return pickSummaryText(picked, 5, QStringLiteral(", "));
         if (n == 1)
             return QStringLiteral("1 selecionado");
         return QStringLiteral("%1 selecionados").arg(number(n));

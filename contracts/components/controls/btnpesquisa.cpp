@@ -4,11 +4,13 @@
 #include "lookupdialog.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 
 TBtnPesquisa::TBtnPesquisa(QWidget *parent)
     : TButtonFlat(parent)
 {
-    setToolTip(QCoreApplication::translate("TBtnPesquisa", "Pesquisar"));
+    setToolTip(QCoreApplication::translate("TBtnPesquisa",
+                                           "Pesquisar (F2 ou Alt+Seta para baixo no campo)"));
     setGlyph(QStringLiteral(":/components/images/search.png"));
     setNumGlyphs(2);
     // The click is a boundary between Qt and the search: nothing may unwind through it.
@@ -48,6 +50,9 @@ void TBtnPesquisa::resolveReferences(const ComponentLookup &lookup)
             throw EAppError(
                 QCoreApplication::translate("TBtnPesquisa", "%1: '%2' não é um controle.")
                     .arg(objectName(), m_associateName));
+        // F2 or Alt+Down in the edit opens the search.
+        for (QWidget *w = m_associate; w; w = w->focusProxy())
+            w->installEventFilter(this);
     }
     if (QObject *object = resolve(m_dataSourceName)) {
         m_dataSource = qobject_cast<TDataSource *>(object);
@@ -56,6 +61,19 @@ void TBtnPesquisa::resolveReferences(const ComponentLookup &lookup)
                 QCoreApplication::translate("TBtnPesquisa", "%1: '%2' não é uma fonte de dados.")
                     .arg(objectName(), m_dataSourceName));
     }
+}
+
+bool TBtnPesquisa::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && isEnabled() && isVisible()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_F2 && key->modifiers() == Qt::NoModifier) ||
+            (key->key() == Qt::Key_Down && key->modifiers() == Qt::AltModifier)) {
+            click();
+            return true;
+        }
+    }
+    return TButtonFlat::eventFilter(watched, event);
 }
 
 void TBtnPesquisa::Pesquisar()

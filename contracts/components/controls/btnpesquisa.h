@@ -46,6 +46,10 @@ public:
     // list; Enter or a double click picks the current row; Esc cancels.
     void Pesquisar();
 
+protected:
+    // F2 or Alt+Down in the Associate opens the search, as a click does.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QString m_associateName;
     QPointer<QWidget> m_associate;

@@ -49,6 +49,36 @@ TLabel::TLabel(QWidget *parent)
     : QLabel(parent)
 {}
 
+void TLabel::setAutoSize(bool autoSize)
+{
+    m_autoSize = autoSize;
+    adjustToCaption();
+}
+
+void TLabel::adjustToCaption()
+{
+    if (!m_autoSize || wordWrap() || text().isEmpty())
+        return;
+    const QSize hint = sizeHint();
+    QRect r = geometry();
+    const int height = qMax(r.height(), hint.height());
+    if (alignment() & Qt::AlignRight)
+        r.setLeft(r.right() + 1 - hint.width());
+    else if (alignment() & Qt::AlignHCenter)
+        r = QRect(r.center().x() - hint.width() / 2, r.top(), hint.width(), height);
+    else
+        r.setWidth(hint.width());
+    r.setHeight(height);
+    setGeometry(r);
+}
+
+void TLabel::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        adjustToCaption();
+}
+
 TGroupBox::TGroupBox(QWidget *parent)
     : QGroupBox(parent)
 {}

@@ -16,11 +16,25 @@ COMPONENTS_EXPORT QColor systemColor(const QString &name);
 // Applies a stored "Color" to the background of an editable control.
 COMPONENTS_EXPORT void applyControlColor(QWidget *widget, const QString &colorName);
 
+// Label that, with AutoSize (the default), sizes itself to its caption, so a caption is never
+// cut whatever the font: it grows or shrinks from its left edge, or from its right edge or
+// centre when aligned so.
 class COMPONENTS_EXPORT TLabel : public QLabel, public TComponent
 {
     Q_OBJECT
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE setAutoSize)
 public:
     explicit TLabel(QWidget *parent = nullptr);
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool autoSize);
+    // Fits the label to its caption (the form calls this once its layouts are applied).
+    void adjustToCaption();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    bool m_autoSize = true;
 };
 
 class COMPONENTS_EXPORT TGroupBox : public QGroupBox, public TComponent

@@ -12,7 +12,8 @@ class QLabel;
 class QToolButton;
 
 // Date edit that can be empty: a dd/mm/yyyy masked edit with a calendar button. A valid date
-// shows in ValidDateColor.
+// shows in ValidDateColor. Besides the full form it reads a two-digit year (00-49 as 2000-2049,
+// 50-99 as 1950-1999) and "dd/mm" alone as a day of the current year.
 class COMPONENTS_EXPORT TDateEditPlus : public QWidget, public TWinControl
 {
     Q_OBJECT
@@ -37,8 +38,13 @@ public:
     QDate date() const;
     void setDate(const QDate &date);
     // Refuses a non-empty text that is not a valid date: message "Data inválida." and focus back
-    // in the edit, then the silent abort.
+    // in the edit, then the silent abort. A valid short form is written out in full
+    // ("01/01/26" becomes "01/01/2026"), as it is when the edit loses the focus.
     void CheckValidDate();
+    // Whether the text differs from the one the edit had when it was entered (typed, pasted,
+    // picked in the calendar or cleared since).
+    bool ChangedSinceEnter() const;
+    void markEntered() override;
 
     QStringList NomeSemana() const { return m_nomeSemana; }
     void setNomeSemana(const QStringList &names);
@@ -54,9 +60,12 @@ public:
     QLineEdit *lineEdit() const { return m_edit; }
     QToolButton *calendarButton() const { return m_button; }
     // Opens the calendar popup (the calendar button, F4 and Alt+Down do this): the
-    // QCalendarWidget "DateEditCalendar", a popup window owned by the edit. Its weekday header
-    // is the row of labels "weekday0".."weekday6" (Sunday first) showing NomeSemana. Enter, a
-    // click or a double click on a day picks it; Esc closes the popup.
+    // QCalendarWidget "DateEditCalendar", a popup window owned by the edit, tall enough for six
+    // weeks. Its weekday header is the row of labels "weekday0".."weekday6" (Sunday first)
+    // showing NomeSemana, abbreviated to three letters when the names do not fit, with the full
+    // names as tooltips. Arrows move by day and week, Page Up/Down by month (Ctrl: year),
+    // Home/End go to the month's first and last day; Enter, a click or a double click on a day
+    // picks it; the "Hoje" button or T picks today; Esc closes the popup.
     void showCalendar();
     // The popup calendar; null until it was first shown.
     QCalendarWidget *calendar() const { return m_calendar; }
@@ -72,7 +81,10 @@ private:
     void ensureCalendar();
     void updateWeekdayHeader();
     void pickDate(const QDate &date);
+    bool calendarKey(QKeyEvent *key);
+    void normaliseText();
     QLineEdit *m_edit;
+    QString m_textAtEnter;
     QToolButton *m_button;
     QCalendarWidget *m_calendar = nullptr;
     QList<QLabel *> m_weekdayLabels;

@@ -3,6 +3,7 @@
 #include "failurepresenter.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -23,18 +24,25 @@ public:
     void show(Kind kind, const QString &text) override
     {
         QWidget *parent = QApplication::activeWindow();
-        const QString title = QApplication::applicationDisplayName();
-        switch (kind) {
-        case Kind::Error:
-            QMessageBox::critical(parent, title, text);
-            break;
-        case Kind::Warning:
-            QMessageBox::warning(parent, title, text);
-            break;
-        case Kind::Information:
-            QMessageBox::information(parent, title, text);
-            break;
-        }
+        // The title of the window the message is about (the screen's caption), else the
+        // application's name.
+        QString title;
+        for (QWidget *w = QApplication::focusWidget(); w && title.isEmpty(); w = w->parentWidget())
+            title = w->windowTitle();
+        if (title.isEmpty() && parent)
+            title = parent->windowTitle();
+        if (title.isEmpty())
+            title = QApplication::applicationDisplayName();
+        const QMessageBox::Icon icon = kind == Kind::Error     ? QMessageBox::Critical
+                                       : kind == Kind::Warning ? QMessageBox::Warning
+                                                               : QMessageBox::Information;
+        QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+        // Wide enough for the whole title in the window frame (a narrow box elides it).
+        const int titleWidth = box.fontMetrics().horizontalAdvance(title) * 5 / 4 + 120;
+        if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+            grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        box.exec();
     }
 };
 

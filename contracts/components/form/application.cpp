@@ -64,8 +64,19 @@ void TApplication::showForm(TForm *form)
         }
         form->show();
         sub->show();
-        if (first)
-            sub->move(form->designedPosition()); // the area places new windows on show
+        if (first) {
+            // The designed position, moved just enough for the whole window to lie inside the
+            // area (the area places new windows on show); top left when it cannot fit.
+            const QSize room = m_mdiArea->viewport()->size();
+            QPoint pos = form->designedPosition();
+            if (sub->width() > room.width() || sub->height() > room.height()) {
+                pos = QPoint(0, 0); // scroll bars take it from there
+            } else {
+                pos.setX(qMax(0, qMin(pos.x(), room.width() - sub->width())));
+                pos.setY(qMax(0, qMin(pos.y(), room.height() - sub->height())));
+            }
+            sub->move(pos);
+        }
         if (sub->isMinimized())
             sub->showNormal();
         sub->raise();

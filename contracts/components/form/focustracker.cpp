@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QTimer>
 
 FocusTracker::FocusTracker(TForm *form)
@@ -27,8 +29,12 @@ void FocusTracker::detach()
 void FocusTracker::setControls(const QList<QWidget *> &controls)
 {
     m_controls.clear();
-    for (QWidget *w : controls)
+    for (QWidget *w : controls) {
         m_controls << w;
+        // The reason of each focus-in decides whether an entered edit selects its text.
+        for (QWidget *f = w; f; f = f->focusProxy())
+            f->installEventFilter(this);
+    }
 }
 
 bool FocusTracker::isControl(const QWidget *widget) const
@@ -55,20 +61,69 @@ void FocusTracker::onFocusChanged(QWidget *, QWidget *now)
     if (!now || TForm::formOf(now) != m_form)
         return; // a dialog, another window or another form: no exit
     QWidget *control = controlOf(now);
-    if (!control || control == m_active)
+    if (!control)
         return;
+    if (control == m_active) {
+        // The focus put back by code (after a refusal, say) enters the control again.
+        selectOnEnter(now);
+        return;
+    }
     QPointer<QWidget> previous = m_active;
-    m_active = control;
-    if (!previous || m_inExit)
+    setActive(control);
+    if (!previous || m_inExit) {
+        selectOnEnter(now);
         return;
+    }
     auto *winControl = dynamic_cast<TWinControl *>(previous.data());
-    if (!winControl)
+    if (!winControl) {
+        selectOnEnter(now);
         return;
+    }
+    QPointer<QWidget> entered = now;
     m_inExit = true;
     const bool ok = winControl->fireExit();
     m_inExit = false;
     if (!ok && QApplication::mouseButtons() != Qt::NoButton)
         swallowCurrentPress(now);
+    // The old control's exit ran first; only now is the new one entered, so a value its exit
+    // copied into the new edit is selected like the rest of it.
+    if (ok && entered && m_active == control)
+        selectOnEnter(entered);
+}
+
+void FocusTracker::setActive(QWidget *control)
+{
+    m_active = control;
+    if (auto *winControl = dynamic_cast<TWinControl *>(control))
+        winControl->markEntered();
+}
+
+void FocusTracker::selectOnEnter(QWidget *now)
+{
+    // An edit entered by the keyboard (Tab, Shift+Tab, a shortcut) or by code selects its whole
+    // text, so typing replaces it; a click places the cursor where it was clicked.
+    if (now != m_focusInWidget || QApplication::focusWidget() != now)
+        return;
+    switch (m_focusInReason) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        break;
+    default:
+        return;
+    }
+    if (auto *edit = qobject_cast<QLineEdit *>(now))
+        edit->selectAll();
+}
+
+bool FocusTracker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        m_focusInWidget = qobject_cast<QWidget *>(watched);
+        m_focusInReason = static_cast<QFocusEvent *>(event)->reason();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 namespace {
@@ -114,7 +169,7 @@ void FocusTracker::focusControl(QWidget *control)
     if (!control || !control->isEnabled() || !control->isVisibleTo(m_form))
         return; // a disabled or hidden control cannot take the focus
     if (m_inExit) {
-        m_active = control;
+        setActive(control);
         QPointer<QWidget> target = control;
         QTimer::singleShot(0, this, [target] {
             if (target)
@@ -124,8 +179,8 @@ void FocusTracker::focusControl(QWidget *control)
     }
     control->setFocus(Qt::OtherFocusReason);
     // Without an active window no focus change is reported; keep the tracker in step.
-    if (!m_form->window()->isActiveWindow())
-        m_active = control;
+    if (!m_form->window()->isActiveWindow() && m_active != control)
+        setActive(control);
 }
 
 void FocusTracker::completeActiveExit()
@@ -136,11 +191,15 @@ void FocusTracker::completeActiveExit()
     if (!winControl || !winControl->OnExit || m_inExit)
         return;
     m_inExit = true;
+    m_completingExit = true;
     try {
         winControl->OnExit(control);
     } catch (...) {
         m_inExit = false;
+        m_completingExit = false;
         throw;
     }
     m_inExit = false;
+    m_completingExit = false;
+    winControl->markEntered();
 }

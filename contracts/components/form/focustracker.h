@@ -27,15 +27,27 @@ public:
     QWidget *controlOf(const QWidget *widget) const;
     QWidget *activeControl() const { return m_active; }
     bool isInExit() const { return m_inExit; }
+    // True while completeActiveExit runs an exit handler: the handler then only normalises and
+    // checks, and leaves out what belongs to really leaving the control (copies into others).
+    bool isCompletingExit() const { return m_completingExit; }
     void focusControl(QWidget *control);
     void completeActiveExit();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void onFocusChanged(QWidget *old, QWidget *now);
+    void setActive(QWidget *control);
+    void selectOnEnter(QWidget *now);
     static void swallowCurrentPress(QWidget *target);
 
     TForm *m_form;
     QList<QPointer<QWidget>> m_controls;
     QPointer<QWidget> m_active;
     bool m_inExit = false;
+    bool m_completingExit = false;
+    // How the focus last came into a widget of the form (FocusIn events of its controls).
+    QPointer<QWidget> m_focusInWidget;
+    Qt::FocusReason m_focusInReason = Qt::OtherFocusReason;
 };

@@ -1,5 +1,6 @@
 #include "tform.h"
 
+#include "controls.h"
 #include "dataset.h"
 #include "errors.h"
 #include "eventbinder.h"
@@ -82,6 +83,10 @@ void TForm::createFromLayouts()
         if (!layout.components.isEmpty())
             LayoutLoader::applyComponents(this, layout.components);
     }
+    // Captions in this system's fonts: a label sizes itself to its caption.
+    for (const auto &c : m_components)
+        if (auto *label = qobject_cast<TLabel *>(c.data()))
+            label->adjustToCaption();
     setFixedSize(size());
 
     QList<QObject *> objects{this};

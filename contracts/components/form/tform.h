@@ -60,9 +60,13 @@ public:
     void focusControl(QWidget *control) { m_focus.focusControl(control); }
     // Raises the exit of the control that has the focus as leaving it for another control
     // would; a refusal propagates. Actions call this before their checks, since the toolbar
-    // buttons never take the focus.
+    // buttons never take the focus. The focus stays, so the visit of the control goes on, with
+    // its changes counted afresh from here.
     void completeActiveExit() { m_focus.completeActiveExit(); }
     bool isInExit() const { return m_focus.isInExit(); }
+    // True while completeActiveExit runs an exit handler: the handler then only normalises and
+    // checks, and leaves out what belongs to really leaving the control (copies into others).
+    bool isCompletingExit() const { return m_focus.isCompletingExit(); }
 
 protected:
     struct StoredLayout

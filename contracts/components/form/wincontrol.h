@@ -25,6 +25,9 @@ public:
     bool fireExit();
     TForm *form() const;
     QWidget *widget() const { return m_self; }
+    // Called by the form when the control becomes its active control, and again once an action
+    // has completed the control's exit: a visit's changes are counted from here.
+    virtual void markEntered() {}
 
 protected:
     // Runs the key-down handler for a Qt key press; true when the handler swallowed the key.

@@ -94,6 +94,27 @@ LookupDialog::LookupDialog(Mode mode, TQueryDataset *dataset, const QString &key
                 [this] { guarded([this] { markFiltered(false); }); });
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+        // Names of the rows shown, so the pick can be named after the dialog is gone.
+        auto noteNames = [this](int first, int last) {
+            int nameColumn = -1;
+            const QList<TField *> columns = m_model.columns();
+            for (int c = 0; c < columns.size() && nameColumn < 0; ++c)
+                if (columns.at(c)->FieldName().startsWith(QLatin1String("NM"), Qt::CaseInsensitive))
+                    nameColumn = c;
+            for (int c = 0; c < columns.size() && nameColumn < 0; ++c)
+                if (columns.at(c)->FieldName().compare(m_keyField, Qt::CaseInsensitive) != 0)
+                    nameColumn = c;
+            if (nameColumn < 0)
+                return;
+            for (int r = first; r <= last && r < m_model.rowCount(); ++r)
+                m_seenNames.insert(
+                    m_model.key(r),
+                    m_model.data(m_model.index(r, nameColumn), Qt::DisplayRole).toString());
+        };
+        connect(&m_model, &QAbstractItemModel::rowsInserted, this,
+                [noteNames](const QModelIndex &, int first, int last) { noteNames(first, last); });
+        connect(&m_model, &QAbstractItemModel::modelReset, this,
+                [this, noteNames] { noteNames(0, m_model.rowCount() - 1); });
         updateCount();
     } else {
         auto *ok = makeButton(QCoreApplication::translate("LookupDialog", "OK"), "okButton", this);
@@ -191,6 +212,10 @@ void LookupDialog::applyColumnWidths()
         int width = chars * charWidth + 12;
         if (m_mode == Mode::Multiple && c == 0)
             width += 24; // room for the check box
+        // Never narrower than the column's heading (its text, margins and sort arrow).
+        const QFontMetrics headingMetrics(m_view->horizontalHeader()->font());
+        const QString heading = m_model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        width = qMax(width, headingMetrics.horizontalAdvance(heading) + 24);
         m_view->setColumnWidth(c, width);
     }
     if (!columns.isEmpty())

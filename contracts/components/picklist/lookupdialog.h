@@ -4,6 +4,7 @@
 #include "pagedrowsmodel.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QStringList>
 #include <QTimer>
 
@@ -37,6 +38,8 @@ public:
     TRow pickedRow() const { return m_pickedRow; }
     // Multiple pick: the keys in the order they were picked (the incoming ones first).
     QStringList pickedKeys() const { return m_picked.keys(); }
+    // Multiple pick: the names of the rows the list showed, by key.
+    const QHash<QString, QString> &seenNames() const { return m_seenNames; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -53,6 +56,7 @@ private:
     TQueryDataset *m_dataset;
     QString m_keyField;
     PickSet m_picked;
+    QHash<QString, QString> m_seenNames;
     PagedRowsModel m_model;
     QLineEdit *m_filterEdit = nullptr;
     QTableView *m_view = nullptr;

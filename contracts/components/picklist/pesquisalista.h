@@ -3,6 +3,7 @@
 #include "dataset.h"
 #include "picklistcodec.h"
 
+#include <QAbstractButton>
 #include <QString>
 #include <QStringList>
 
@@ -21,3 +22,18 @@
 // list) and "cancelButton" ("Cancelar", also Esc). Space checks or unchecks the current row.
 COMPONENTS_EXPORT void PesquisaLista(TDataSource *dataSource, const QString &keyField,
                                      const QString &title, bool flag, QString &list);
+
+// The names of the rows picked into a pick-list string by the pick list of this run that wrote
+// it (the row's first name column, "NM...", else its first shown column), in pick order; a
+// key whose row the list never showed stands for itself. Empty for a string no pick list of
+// this run wrote (a scripted pick, an earlier run).
+COMPONENTS_EXPORT QStringList pickListNames(const QString &list);
+// "1 selecionado", "3 selecionados".
+COMPONENTS_EXPORT QString pickCountText(qsizetype count);
+// What a pick-list string holds, for a tooltip or a report line: up to limit names joined by
+// separator, then "e mais N"; only the count when the names are unknown; empty for no pick.
+COMPONENTS_EXPORT QString pickSummaryText(const QString &list, int limit, const QString &separator);
+// Shows what a list button picked: the button's tooltip lists the names (up to ten), and a
+// small label beside it ("<button>Count") gives the count while the "Lista" radio is checked.
+COMPONENTS_EXPORT void showPickSummary(QWidget *listButton, QAbstractButton *listRadio,
+                                       const QString &list);
