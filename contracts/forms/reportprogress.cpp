@@ -90,10 +90,8 @@ void ReportProgress::update(qint64 value)
         if (m_maximum > 0) {
             m_dialog->setValue(int(qMin<qint64>(value, m_maximum)));
         } else {
-            m_dialog->setLabelText(
-                QStringLiteral("%1\n%2 linhas lidas")
-                    .arg(m_phase,
-                         brazilianLocale().toString(qlonglong(value))));
+            m_dialog->setLabelText(QStringLiteral("%1\n%2 linhas lidas")
+                                       .arg(m_phase, brazilianLocale().toString(qlonglong(value))));
         }
     }
 }
