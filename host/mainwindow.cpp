@@ -2,9 +2,9 @@
 
 #include "Dadosgerrel.h"
 #include "criteriafile.h"
-#include "screencriteria.h"
 #include "errors.h"
 #include "moduleloader.h"
+#include "screencriteria.h"
 #include "usersettings.h"
 
 #include <QActionGroup>
