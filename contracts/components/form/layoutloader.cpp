@@ -104,7 +104,8 @@ UiLayout uiLayout(const QString &resource)
     layout.xml = file.readAll();
     layout.designedPosition = readDesignedPosition(layout.xml);
     QMutexLocker lock(&g_cacheMutex);
-    g_uiCache.insert(resource, {version, layout});
+    // The name may be a literal of a module that is unloaded later: the cache keeps its own copy.
+    g_uiCache.insert(QString(resource.constData(), resource.size()), {version, layout});
     return layout;
 }
 
@@ -132,7 +133,7 @@ QJsonObject jsonLayout(const QString &resource)
                 .arg(error.offset));
     const QJsonObject root = doc.object();
     QMutexLocker lock(&g_cacheMutex);
-    g_jsonCache.insert(resource, {version, root});
+    g_jsonCache.insert(QString(resource.constData(), resource.size()), {version, root});
     return root;
 }
 
